@@ -1,0 +1,3 @@
+#include "attitude_state.h"
+
+AttitudeState attitudeState;
