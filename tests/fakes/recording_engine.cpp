@@ -9,6 +9,7 @@
 #include "engine_loader_os.h"
 
 std::vector<std::string> engineCalls;
+std::function<void(const std::string&)> engineCallHook;
 
 namespace {
 
@@ -41,6 +42,7 @@ template <typename R, typename... A> struct Recorder<R (*)(A...)> {
         bool first = true;
         ((line += first ? "" : ", ", first = false, Append(line, args)), ...);
         engineCalls.push_back(line + ")");
+        if (engineCallHook) engineCallHook(engineCalls.back());
         if constexpr (std::is_same_v<R, void*>) {
             int id = (static_cast<int>(args), ...);
             return reinterpret_cast<void*>(KindBase(Name) + uintptr_t(id));

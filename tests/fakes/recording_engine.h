@@ -8,12 +8,16 @@
 // kind and id, so tests can see that the handle of the right object was passed.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 constexpr char kRecordingEngine[] = "recording-engine";
 
 extern std::vector<std::string> engineCalls;
+// Called after each call is recorded, with its log line (tests use it to act
+// "during" a frame).
+extern std::function<void(const std::string&)> engineCallHook;
 
 // The handle the recording engine returns for a kind ("TextureID", ...) and id,
 // formatted as it appears in a later call's log line.
