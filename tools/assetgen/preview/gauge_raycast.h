@@ -5,7 +5,8 @@
 // (1.6, 1.6, 1) turned by Rz(bank); frame at z = 190 scaled 0.8), looks from (0, 0, cameraZ)
 // with a 30 degree vertical field of view, and samples textures bilinearly with premultiplied
 // alpha. Lighting is ambient plus one diffuse point light at (20, 60, 300). Meshes are read with
-// tinygltf (GLB or JSON glTF, every triangle primitive of every mesh), images with stb_image.
+// tinygltf (GLB or JSON glTF, every triangle primitive of every mesh; node transforms are not
+// applied), images with stb_image.
 #pragma once
 
 #include <array>
