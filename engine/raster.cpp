@@ -1,0 +1,608 @@
+// The reference software rasterizer. See raster.h for the contract.
+//
+// Layout of the work per triangle: clip in homogeneous space (only when an
+// outcode says so), project and snap to 1/16 pixel, set up three integer edge
+// functions and the attribute planes, then walk 8 x 8 pixel blocks of the
+// bounding box: blocks wholly outside an edge are skipped, blocks wholly inside
+// all three skip the per-sample edge tests, the rest test each sample.
+#include "raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int kSubpixel = 16;
+constexpr float kGuardBand = 4.0f;
+constexpr int kBlock = 8;
+constexpr int kSampleOffsets4[4][2] = {{-2, -6}, {6, -2}, {-6, 2}, {2, 6}};
+
+// A vertex while clipping: position (x, y, w) and up to seven attributes,
+// all interpolated linearly in clip space.
+constexpr int kClipFloats = 10;
+struct ClipVertex {
+    float f[kClipFloats];
+};
+constexpr int kMaxPolygon = 3 + 6;
+
+enum : unsigned {
+    kClipNear = 1u << 0,
+    kClipFar = 1u << 1,
+    kClipLeft = 1u << 2,
+    kClipRight = 1u << 3,
+    kClipBottom = 1u << 4,
+    kClipTop = 1u << 5,
+};
+
+struct ClipPlanes {
+    float nearW;
+    float farW;
+};
+
+float PlaneDistance(const ClipVertex& v, unsigned plane, ClipPlanes planes) {
+    const float x = v.f[0], y = v.f[1], w = v.f[2];
+    switch (plane) {
+    case kClipNear:
+        return w - planes.nearW;
+    case kClipFar:
+        return planes.farW - w;
+    case kClipLeft:
+        return x + kGuardBand * w;
+    case kClipRight:
+        return kGuardBand * w - x;
+    case kClipBottom:
+        return y + kGuardBand * w;
+    default:
+        return kGuardBand * w - y;
+    }
+}
+
+unsigned Outcode(const ClipVertex& v, ClipPlanes planes) {
+    unsigned code = 0;
+    for (unsigned plane = kClipNear; plane <= kClipTop; plane <<= 1)
+        if (!(PlaneDistance(v, plane, planes) >= 0.0f)) code |= plane;
+    return code;
+}
+
+// Sutherland-Hodgman against the planes in `planes`. The intersection is always
+// computed from the inside vertex toward the outside one, so two triangles that
+// share a clipped edge get bit-identical new vertices.
+int ClipPolygon(ClipVertex* polygon, int count, unsigned planeMask, ClipPlanes planes) {
+    ClipVertex scratch[kMaxPolygon];
+    for (unsigned plane = kClipNear; plane <= kClipTop && count > 0; plane <<= 1) {
+        if ((planeMask & plane) == 0) continue;
+        int out = 0;
+        for (int i = 0; i < count; ++i) {
+            const ClipVertex& a = polygon[i];
+            const ClipVertex& b = polygon[(i + 1) % count];
+            const float da = PlaneDistance(a, plane, planes);
+            const float db = PlaneDistance(b, plane, planes);
+            const bool aIn = da >= 0.0f, bIn = db >= 0.0f;
+            if (aIn) scratch[out++] = a;
+            if (aIn != bIn && out < kMaxPolygon) {
+                const ClipVertex& inside = aIn ? a : b;
+                const ClipVertex& outside = aIn ? b : a;
+                const float dIn = aIn ? da : db, dOut = aIn ? db : da;
+                const float t = dIn / (dIn - dOut);
+                ClipVertex& v = scratch[out++];
+                for (int k = 0; k < kClipFloats; ++k)
+                    v.f[k] = inside.f[k] + (outside.f[k] - inside.f[k]) * t;
+            }
+        }
+        count = out;
+        std::copy(scratch, scratch + count, polygon);
+    }
+    return count;
+}
+
+// A snapped screen-space vertex.
+struct ScreenVertex {
+    std::int64_t x, y; // 1/16 pixel
+    float q;           // 1/w
+    const ClipVertex* clip;
+};
+
+struct Plane {
+    float f0 = 0, dx = 0, dy = 0;
+    float At(float ox, float oy) const { return f0 + dx * ox + dy * oy; }
+};
+
+// The edge functions, attribute planes and pixel bounds of one triangle.
+struct Setup {
+    std::int64_t a[3], b[3], c[3];
+    std::int64_t sampleOffset[3]
+                             [4]; // edge value at each sample minus at the centre, with fill bias
+    int samples;
+    int x0, y0, x1, y1;     // pixel bounds, [x0, x1) x [y0, y1)
+    float originX, originY; // vertex 0 in pixels: attribute planes are relative to it
+    bool front;
+};
+
+// Plane through three values at the snapped vertices (relative to vertex 0).
+Plane MakePlane(const double ex[3], const double ey[3], double det, float f0, float f1, float f2) {
+    const double d1 = static_cast<double>(f1) - f0, d2 = static_cast<double>(f2) - f0;
+    Plane p;
+    p.f0 = f0;
+    p.dx = static_cast<float>((d1 * ey[2] - d2 * ey[1]) / det);
+    p.dy = static_cast<float>((d2 * ex[1] - d1 * ex[2]) / det);
+    return p;
+}
+
+// Returns false when the triangle covers no area or no pixel of the scissor.
+bool SetupTriangle(ScreenVertex v[3], RasterRect scissor, int samples, bool frontIsCcw, Setup* s) {
+    std::int64_t area =
+        (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[2].x - v[0].x) * (v[1].y - v[0].y);
+    if (area == 0) return false;
+    // Screen y points down, so a triangle counter-clockwise in the world has a
+    // negative area here. Make every triangle positive for the edge tests.
+    s->front = (area < 0) == frontIsCcw;
+    if (area < 0) {
+        std::swap(v[1], v[2]);
+        area = -area;
+    }
+    std::int64_t minX = std::min({v[0].x, v[1].x, v[2].x}),
+                 maxX = std::max({v[0].x, v[1].x, v[2].x});
+    std::int64_t minY = std::min({v[0].y, v[1].y, v[2].y}),
+                 maxY = std::max({v[0].y, v[1].y, v[2].y});
+    s->x0 = static_cast<int>(std::max<std::int64_t>(scissor.x0, (minX >> 4) - 1));
+    s->x1 = static_cast<int>(std::min<std::int64_t>(scissor.x1, (maxX >> 4) + 2));
+    s->y0 = static_cast<int>(std::max<std::int64_t>(scissor.y0, (minY >> 4) - 1));
+    s->y1 = static_cast<int>(std::min<std::int64_t>(scissor.y1, (maxY >> 4) + 2));
+    if (s->x0 >= s->x1 || s->y0 >= s->y1) return false;
+
+    s->samples = samples;
+    for (int e = 0; e < 3; ++e) {
+        const ScreenVertex& p = v[e];
+        const ScreenVertex& q = v[(e + 1) % 3];
+        s->a[e] = p.y - q.y;
+        s->b[e] = q.x - p.x;
+        s->c[e] = -(s->a[e] * p.x + s->b[e] * p.y);
+        // Top-left rule: samples exactly on a right or bottom edge belong to
+        // the neighbour, so they need a strictly positive value here.
+        const bool topLeft = s->a[e] > 0 || (s->a[e] == 0 && s->b[e] > 0);
+        const std::int64_t bias = topLeft ? 0 : -1;
+        for (int k = 0; k < 4; ++k) {
+            const int ox = samples == 4 ? kSampleOffsets4[k][0] : 0;
+            const int oy = samples == 4 ? kSampleOffsets4[k][1] : 0;
+            s->sampleOffset[e][k] = s->a[e] * ox + s->b[e] * oy + bias;
+        }
+    }
+    s->originX = static_cast<float>(static_cast<double>(v[0].x) / kSubpixel);
+    s->originY = static_cast<float>(static_cast<double>(v[0].y) / kSubpixel);
+    return true;
+}
+
+// Walks the covered pixels: fn(x, y, mask) with one bit per covered sample.
+template <int S, typename Fn> void Traverse(const Setup& s, Fn&& fn) {
+    constexpr unsigned kFull = (1u << S) - 1;
+    std::int64_t offMin[3], offMax[3];
+    for (int e = 0; e < 3; ++e) {
+        offMin[e] = offMax[e] = s.sampleOffset[e][0];
+        for (int k = 1; k < S; ++k) {
+            offMin[e] = std::min(offMin[e], s.sampleOffset[e][k]);
+            offMax[e] = std::max(offMax[e], s.sampleOffset[e][k]);
+        }
+    }
+    const int bx0 = s.x0 & ~(kBlock - 1), by0 = s.y0 & ~(kBlock - 1);
+    for (int by = by0; by < s.y1; by += kBlock) {
+        const int py0 = std::max(by, s.y0), py1 = std::min(by + kBlock, s.y1);
+        for (int bx = bx0; bx < s.x1; bx += kBlock) {
+            const int px0 = std::max(bx, s.x0), px1 = std::min(bx + kBlock, s.x1);
+            bool outside = false, inside = true;
+            std::int64_t rowStart[3];
+            for (int e = 0; e < 3; ++e) {
+                const std::int64_t cx = static_cast<std::int64_t>(px0) * kSubpixel + kSubpixel / 2;
+                const std::int64_t cy = static_cast<std::int64_t>(py0) * kSubpixel + kSubpixel / 2;
+                const std::int64_t atCorner = s.a[e] * cx + s.b[e] * cy + s.c[e];
+                rowStart[e] = atCorner;
+                const std::int64_t spanX = s.a[e] * kSubpixel * (px1 - 1 - px0);
+                const std::int64_t spanY = s.b[e] * kSubpixel * (py1 - 1 - py0);
+                const std::int64_t hi =
+                    atCorner + std::max<std::int64_t>(spanX, 0) + std::max<std::int64_t>(spanY, 0);
+                const std::int64_t lo =
+                    atCorner + std::min<std::int64_t>(spanX, 0) + std::min<std::int64_t>(spanY, 0);
+                if (hi + offMax[e] < 0) outside = true;
+                if (lo + offMin[e] < 0) inside = false;
+            }
+            if (outside) continue;
+            if (inside) {
+                for (int y = py0; y < py1; ++y)
+                    for (int x = px0; x < px1; ++x)
+                        fn(x, y, kFull);
+                continue;
+            }
+            for (int y = py0; y < py1; ++y) {
+                std::int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
+                for (int x = px0; x < px1; ++x) {
+                    unsigned mask = 0;
+                    for (int k = 0; k < S; ++k) {
+                        const bool in = e0 + s.sampleOffset[0][k] >= 0 &&
+                                        e1 + s.sampleOffset[1][k] >= 0 &&
+                                        e2 + s.sampleOffset[2][k] >= 0;
+                        mask |= static_cast<unsigned>(in) << k;
+                    }
+                    if (mask != 0) fn(x, y, mask);
+                    e0 += s.a[0] * kSubpixel;
+                    e1 += s.a[1] * kSubpixel;
+                    e2 += s.a[2] * kSubpixel;
+                }
+                rowStart[0] += s.b[0] * kSubpixel;
+                rowStart[1] += s.b[1] * kSubpixel;
+                rowStart[2] += s.b[2] * kSubpixel;
+            }
+        }
+    }
+}
+
+// Projects a clipped polygon to the viewport and snaps it. Returns false if a
+// coordinate is not finite (which clipping should already have prevented).
+bool Project(const ClipVertex* polygon, int count, RasterRect viewport, ScreenVertex* out) {
+    const double width = viewport.x1 - viewport.x0, height = viewport.y1 - viewport.y0;
+    for (int i = 0; i < count; ++i) {
+        const double w = polygon[i].f[2];
+        const double invW = 1.0 / w;
+        const double sx = viewport.x0 + (polygon[i].f[0] * invW * 0.5 + 0.5) * width;
+        const double sy = viewport.y0 + (0.5 - polygon[i].f[1] * invW * 0.5) * height;
+        if (!std::isfinite(sx) || !std::isfinite(sy)) return false;
+        out[i].x = static_cast<std::int64_t>(std::floor(sx * kSubpixel + 0.5));
+        out[i].y = static_cast<std::int64_t>(std::floor(sy * kSubpixel + 0.5));
+        out[i].q = static_cast<float>(invW);
+        out[i].clip = &polygon[i];
+    }
+    return true;
+}
+
+inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
+    const std::uint32_t g = 256 - f;
+    const std::uint32_t rb = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
+    const std::uint32_t ag =
+        (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+// Texel coordinate along one axis: the two neighbours and the weight of the
+// second (0..256), clamped to the edge texels. NaN lands on texel 0.
+inline void TexelAxis(float t, int size, int* i0, int* i1, std::uint32_t* frac) {
+    float p = t * static_cast<float>(size) - 0.5f;
+    if (!(p > 0.0f)) p = 0.0f;
+    const float last = static_cast<float>(size - 1);
+    if (p > last) p = last;
+    const int i = static_cast<int>(p);
+    *i0 = i;
+    *i1 = i + 1 < size ? i + 1 : i;
+    *frac = static_cast<std::uint32_t>((p - static_cast<float>(i)) * 256.0f);
+}
+
+inline std::uint32_t SampleBilinear(const RasterTexture& t, float u, float v) {
+    int x0, x1, y0, y1;
+    std::uint32_t fx, fy;
+    TexelAxis(u, t.width, &x0, &x1, &fx);
+    TexelAxis(v, t.height, &y0, &y1, &fy);
+    const std::uint32_t* row0 = t.texels + static_cast<std::size_t>(y0) * t.width;
+    const std::uint32_t* row1 = t.texels + static_cast<std::size_t>(y1) * t.width;
+    return Lerp(Lerp(row0[x0], row0[x1], fx), Lerp(row1[x0], row1[x1], fx), fy);
+}
+
+inline std::uint32_t SampleNearestAlpha(const RasterTexture& t, float u, float v) {
+    int x0, x1, y0, y1;
+    std::uint32_t fx, fy;
+    TexelAxis(u, t.width, &x0, &x1, &fx);
+    TexelAxis(v, t.height, &y0, &y1, &fy);
+    const int x = fx >= 128 ? x1 : x0, y = fy >= 128 ? y1 : y0;
+    return t.texels[static_cast<std::size_t>(y) * t.width + x] >> 24;
+}
+
+// Premultiplied "over" with exact rounding of the destination's share.
+inline std::uint32_t Over(std::uint32_t src, std::uint32_t dst) {
+    const std::uint32_t inv = 255 - (src >> 24);
+    std::uint32_t rb = (dst & 0x00FF00FFu) * inv + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    std::uint32_t g = ((dst >> 8) & 0xFFu) * inv + 0x80u;
+    g = ((g + (g >> 8)) >> 8) & 0xFFu;
+    return 0xFF000000u | ((src & 0x00FF00FFu) + rb) | ((((src >> 8) & 0xFFu) + g) << 8);
+}
+
+// Fraction of a receiver point in shadow, 0..256, from four filtered taps.
+inline std::uint32_t ShadowFraction(const ShadowMap& map, float sx, float sy, float q, float bias,
+                                    int own) {
+    const float size = static_cast<float>(map.size);
+    float tx = (sx * 0.5f + 0.5f) * size - 0.5f;
+    float ty = (0.5f - sy * 0.5f) * size - 0.5f;
+    if (!(tx > -1.0f && tx < size && ty > -1.0f && ty < size)) return 0;
+    const float fx0 = std::floor(tx), fy0 = std::floor(ty);
+    const int ix = static_cast<int>(fx0), iy = static_cast<int>(fy0);
+    const std::uint32_t wx = static_cast<std::uint32_t>((tx - fx0) * 256.0f);
+    const std::uint32_t wy = static_cast<std::uint32_t>((ty - fy0) * 256.0f);
+    const float limit = q * (1.0f + bias);
+    std::uint32_t shadow = 0;
+    for (int k = 0; k < 4; ++k) {
+        const int x = ix + (k & 1), y = iy + (k >> 1);
+        if (x < 0 || y < 0 || x >= map.size || y >= map.size) continue;
+        const std::size_t at = static_cast<std::size_t>(y) * map.size + x;
+        if (map.depth[at] > limit && map.caster[at] != own) {
+            const std::uint32_t weight = ((k & 1) ? wx : 256 - wx) * ((k >> 1) ? wy : 256 - wy);
+            shadow += weight;
+        }
+    }
+    return shadow >> 8;
+}
+
+struct Interpolants {
+    Plane q, uq, vq, dq, lxq, lyq, lwq;
+    float sampleQ[4];
+};
+
+template <int S>
+void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
+               const RasterShading& shading) {
+    // Planes relative to vertex 0, in pixels.
+    double ex[3], ey[3];
+    for (int i = 0; i < 3; ++i) {
+        ex[i] = static_cast<double>(v[i].x - v[0].x) / kSubpixel;
+        ey[i] = static_cast<double>(v[i].y - v[0].y) / kSubpixel;
+    }
+    const double det = ex[1] * ey[2] - ex[2] * ey[1];
+    const int diffuseSlot = s.front ? 5 : 6;
+    auto plane = [&](int slot) {
+        return MakePlane(ex, ey, det, v[0].clip->f[slot] * v[0].q, v[1].clip->f[slot] * v[1].q,
+                         v[2].clip->f[slot] * v[2].q);
+    };
+    Interpolants in;
+    in.q = MakePlane(ex, ey, det, v[0].q, v[1].q, v[2].q);
+    in.uq = plane(3);
+    in.vq = plane(4);
+    in.dq = plane(diffuseSlot);
+    const bool shadowed = shading.shadow != nullptr && shading.shadow->size > 0;
+    if (shadowed) {
+        in.lxq = plane(7);
+        in.lyq = plane(8);
+        in.lwq = plane(9);
+    }
+    for (int k = 0; k < S; ++k) {
+        const float ox = S == 4 ? static_cast<float>(kSampleOffsets4[k][0]) / kSubpixel : 0.0f;
+        const float oy = S == 4 ? static_cast<float>(kSampleOffsets4[k][1]) / kSubpixel : 0.0f;
+        in.sampleQ[k] = in.q.dx * ox + in.q.dy * oy;
+    }
+
+    const bool textured = shading.texture.texels != nullptr && shading.texture.width > 0 &&
+                          shading.texture.height > 0;
+    const int ambient = std::clamp(shading.ambient, 0, 256);
+    const int direct = 256 - ambient;
+    int lit[3], dark[3];
+    for (int c = 0; c < 3; ++c) {
+        lit[c] = shading.lightColour[c] + (shading.lightColour[c] >> 7); // 0..256
+        dark[c] = shading.shadowColour[c] + (shading.shadowColour[c] >> 7);
+    }
+    const int width = target->width;
+    std::uint32_t* colour = target->colour.data();
+    float* depth = target->depth.data();
+    const float originX = s.originX, originY = s.originY;
+
+    auto pixel = [&](int x, int y, unsigned mask) {
+        const float ox = static_cast<float>(x) + 0.5f - originX;
+        const float oy = static_cast<float>(y) + 0.5f - originY;
+        const float q = in.q.At(ox, oy);
+        const std::size_t base = (static_cast<std::size_t>(y) * width + x) * S;
+        unsigned pass = 0;
+        for (int k = 0; k < S; ++k) {
+            if ((mask >> k) & 1u)
+                if (q + in.sampleQ[k] > depth[base + k]) pass |= 1u << k;
+        }
+        if (pass == 0) return;
+
+        // Outside the triangle (a partly covered pixel) q may extrapolate to
+        // nothing; keep w finite and positive.
+        const float w = 1.0f / std::max(q, 1e-20f);
+        std::uint32_t texel = 0xFFFFFFFFu;
+        if (textured) {
+            texel = SampleBilinear(shading.texture, in.uq.At(ox, oy) * w, in.vq.At(ox, oy) * w);
+            if ((texel >> 24) == 0) return;
+        }
+        float d = in.dq.At(ox, oy) * w;
+        d = d > 0.0f ? (d < 1.0f ? d : 1.0f) : 0.0f;
+        const int di = static_cast<int>(d * 256.0f + 0.5f);
+        std::uint32_t inShadow = 0;
+        if (shadowed && di > 0) {
+            const float lwq = in.lwq.At(ox, oy);
+            if (lwq > 0.0f) {
+                const float inv = 1.0f / lwq;
+                inShadow = ShadowFraction(*shading.shadow, in.lxq.At(ox, oy) * inv,
+                                          in.lyq.At(ox, oy) * inv, q * inv, shading.shadowBias,
+                                          shading.casterIndex);
+            }
+        }
+        const int scaled = (direct * di) >> 8;
+        std::uint32_t rgb[3];
+        for (int c = 0; c < 3; ++c) {
+            const int light = (lit[c] * static_cast<int>(256 - inShadow) +
+                               dark[c] * static_cast<int>(inShadow)) >>
+                              8;
+            const std::uint32_t factor =
+                static_cast<std::uint32_t>(ambient + ((scaled * light) >> 8));
+            rgb[c] = (((texel >> (16 - 8 * c)) & 0xFFu) * factor) >> 8;
+        }
+        const std::uint32_t src = (texel & 0xFF000000u) | (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+
+        if (shading.blend) {
+            if ((src >> 24) == 255) {
+                for (int k = 0; k < S; ++k)
+                    if ((pass >> k) & 1u) colour[base + k] = src;
+            } else {
+                for (int k = 0; k < S; ++k)
+                    if ((pass >> k) & 1u) colour[base + k] = Over(src, colour[base + k]);
+            }
+        } else {
+            const std::uint32_t opaque = src | 0xFF000000u;
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) {
+                    colour[base + k] = opaque;
+                    depth[base + k] = q + in.sampleQ[k];
+                }
+        }
+    };
+    Traverse<S>(s, pixel);
+}
+
+template <typename Emit>
+void ForEachClippedTriangle(const ClipVertex in[3], ClipPlanes planes, RasterRect viewport,
+                            Emit&& emit) {
+    const unsigned c0 = Outcode(in[0], planes), c1 = Outcode(in[1], planes),
+                   c2 = Outcode(in[2], planes);
+    if ((c0 & c1 & c2) != 0) return;
+    ClipVertex polygon[kMaxPolygon];
+    std::copy(in, in + 3, polygon);
+    int count = 3;
+    if ((c0 | c1 | c2) != 0) count = ClipPolygon(polygon, count, c0 | c1 | c2, planes);
+    if (count < 3) return;
+    ScreenVertex screen[kMaxPolygon];
+    if (!Project(polygon, count, viewport, screen)) return;
+    for (int i = 1; i + 1 < count; ++i) {
+        ScreenVertex tri[3] = {screen[0], screen[i], screen[i + 1]};
+        emit(tri);
+    }
+}
+
+// Picks one triangle's vertices for clipping: seen from the eye (clip position
+// then u, v, diffuse front and back, light position) or from the light (light
+// position then u, v). False for an index out of range or a non-finite value.
+bool GatherTriangle(const RasterVertex* vertices, std::size_t vertexCount,
+                    const std::uint32_t* index, bool fromLight, ClipVertex out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        if (index[k] >= vertexCount) return false;
+        const RasterVertex& r = vertices[index[k]];
+        out[k] = fromLight ? ClipVertex{{r.lightX, r.lightY, r.lightW, r.u, r.v, 0, 0, 0, 0, 0}}
+                           : ClipVertex{{r.x, r.y, r.w, r.u, r.v, r.diffuseFront, r.diffuseBack,
+                                         r.lightX, r.lightY, r.lightW}};
+        for (float value : out[k].f)
+            if (!std::isfinite(value)) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void RasterResize(RasterTarget* target, int width, int height, int samples) {
+    target->width = std::max(width, 1);
+    target->height = std::max(height, 1);
+    target->samples = samples == 4 ? 4 : 1;
+    const std::size_t count = static_cast<std::size_t>(target->width) * target->height *
+                              static_cast<std::size_t>(target->samples);
+    target->colour.assign(count, 0xFF000000u);
+    target->depth.assign(count, 0.0f);
+}
+
+void RasterClear(RasterTarget* target, RasterRect rect, std::uint32_t colour) {
+    const int x0 = std::max(rect.x0, 0), x1 = std::min(rect.x1, target->width);
+    const int y0 = std::max(rect.y0, 0), y1 = std::min(rect.y1, target->height);
+    if (x0 >= x1 || y0 >= y1) return;
+    const std::size_t s = static_cast<std::size_t>(target->samples);
+    const std::uint32_t value = colour | 0xFF000000u;
+    for (int y = y0; y < y1; ++y) {
+        const std::size_t begin = (static_cast<std::size_t>(y) * target->width + x0) * s;
+        const std::size_t end = (static_cast<std::size_t>(y) * target->width + x1) * s;
+        std::fill(target->colour.begin() + static_cast<std::ptrdiff_t>(begin),
+                  target->colour.begin() + static_cast<std::ptrdiff_t>(end), value);
+        std::fill(target->depth.begin() + static_cast<std::ptrdiff_t>(begin),
+                  target->depth.begin() + static_cast<std::ptrdiff_t>(end), 0.0f);
+    }
+}
+
+void RasterResolve(const RasterTarget& target, std::uint32_t* pixels) {
+    const std::size_t count = static_cast<std::size_t>(target.width) * target.height;
+    const std::uint32_t* c = target.colour.data();
+    if (target.samples == 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            pixels[i] = c[i] | 0xFF000000u;
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i, c += 4) {
+        const std::uint32_t rb = (c[0] & 0x00FF00FFu) + (c[1] & 0x00FF00FFu) +
+                                 (c[2] & 0x00FF00FFu) + (c[3] & 0x00FF00FFu) + 0x00020002u;
+        const std::uint32_t g = (c[0] & 0x0000FF00u) + (c[1] & 0x0000FF00u) + (c[2] & 0x0000FF00u) +
+                                (c[3] & 0x0000FF00u) + 0x00000200u;
+        pixels[i] = 0xFF000000u | ((rb >> 2) & 0x00FF00FFu) | ((g >> 2) & 0x0000FF00u);
+    }
+}
+
+void ShadowMapResize(ShadowMap* map, int size) {
+    map->size = std::max(size, 0);
+    const std::size_t count = static_cast<std::size_t>(map->size) * map->size;
+    map->depth.assign(count, 0.0f);
+    map->caster.assign(count, 0);
+}
+
+void ShadowMapClear(ShadowMap* map) {
+    std::fill(map->depth.begin(), map->depth.end(), 0.0f);
+    std::fill(map->caster.begin(), map->caster.end(), std::uint16_t{0});
+}
+
+void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                         const RasterVertex* vertices, std::size_t vertexCount,
+                         const std::uint32_t* indices, std::size_t triangleCount,
+                         const RasterShading& shading, RasterCounters* counters) {
+    RasterRect scissor{std::max(viewport.x0, 0), std::max(viewport.y0, 0),
+                       std::min(viewport.x1, target->width), std::min(viewport.y1, target->height)};
+    if (scissor.x0 >= scissor.x1 || scissor.y0 >= scissor.y1) return;
+    const ClipPlanes planes{nearW, farW};
+    for (std::size_t t = 0; t < triangleCount; ++t) {
+        if (counters != nullptr) ++counters->triangles;
+        ClipVertex in[3];
+        if (!GatherTriangle(vertices, vertexCount, indices + t * 3, false, in)) continue;
+        ForEachClippedTriangle(in, planes, viewport, [&](ScreenVertex tri[3]) {
+            Setup setup;
+            if (!SetupTriangle(tri, scissor, target->samples, shading.frontIsCounterClockwise,
+                               &setup))
+                return;
+            if (counters != nullptr) ++counters->drawn;
+            if (target->samples == 4)
+                DrawSetup<4>(target, setup, tri, shading);
+            else
+                DrawSetup<1>(target, setup, tri, shading);
+        });
+    }
+}
+
+void ShadowDrawTriangles(ShadowMap* map, float nearW, float farW, const RasterVertex* vertices,
+                         std::size_t vertexCount, const std::uint32_t* indices,
+                         std::size_t triangleCount, const RasterTexture& texture, int casterIndex) {
+    if (map->size <= 0) return;
+    const RasterRect viewport{0, 0, map->size, map->size};
+    const ClipPlanes planes{nearW, farW};
+    const bool alphaTest =
+        texture.texels != nullptr && !texture.opaque && texture.width > 0 && texture.height > 0;
+    const std::uint16_t caster = static_cast<std::uint16_t>(casterIndex);
+    for (std::size_t t = 0; t < triangleCount; ++t) {
+        ClipVertex in[3];
+        if (!GatherTriangle(vertices, vertexCount, indices + t * 3, true, in)) continue;
+        ForEachClippedTriangle(in, planes, viewport, [&](ScreenVertex tri[3]) {
+            Setup s;
+            if (!SetupTriangle(tri, viewport, 1, true, &s)) return;
+            double ex[3], ey[3];
+            for (int i = 0; i < 3; ++i) {
+                ex[i] = static_cast<double>(tri[i].x - tri[0].x) / kSubpixel;
+                ey[i] = static_cast<double>(tri[i].y - tri[0].y) / kSubpixel;
+            }
+            const double det = ex[1] * ey[2] - ex[2] * ey[1];
+            const Plane q = MakePlane(ex, ey, det, tri[0].q, tri[1].q, tri[2].q);
+            const Plane uq = MakePlane(ex, ey, det, tri[0].clip->f[3] * tri[0].q,
+                                       tri[1].clip->f[3] * tri[1].q, tri[2].clip->f[3] * tri[2].q);
+            const Plane vq = MakePlane(ex, ey, det, tri[0].clip->f[4] * tri[0].q,
+                                       tri[1].clip->f[4] * tri[1].q, tri[2].clip->f[4] * tri[2].q);
+            Traverse<1>(s, [&](int x, int y, unsigned) {
+                const float ox = static_cast<float>(x) + 0.5f - s.originX;
+                const float oy = static_cast<float>(y) + 0.5f - s.originY;
+                const float depth = q.At(ox, oy);
+                const std::size_t at = static_cast<std::size_t>(y) * map->size + x;
+                if (!(depth > map->depth[at])) return;
+                if (alphaTest) {
+                    const float w = 1.0f / std::max(depth, 1e-20f);
+                    if (SampleNearestAlpha(texture, uq.At(ox, oy) * w, vq.At(ox, oy) * w) < 128)
+                        return;
+                }
+                map->depth[at] = depth;
+                map->caster[at] = caster;
+            });
+        });
+    }
+}
