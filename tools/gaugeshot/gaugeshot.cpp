@@ -3,11 +3,9 @@
 // UpdateGaugePose, so the picture is the one the gauge would show.
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "attitude_state.h"
 #include "engine_api.h"
-#include "gauge_scene.h"
+#include "gaugeshot_render.h"
 #include "gaugeshot_args.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -37,42 +35,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gaugeshot: no engine: %s\n", EngineLoadError());
         return 1;
     }
-    if (engine3d.InitEngine3D() != 0) {
-        std::fprintf(stderr, "gaugeshot: the engine did not start: %s\n",
-                     engine3d.Engine3DLastError());
+    GaugeFrame frame;
+    std::string warning;
+    if (!RenderGaugeFrame(args, &frame, &error, &warning)) {
+        std::fprintf(stderr, "gaugeshot: %s\n", error.c_str());
+        UnloadEngine();
         return 1;
     }
-
-    cameraDistance = kCameraStartDistance;
-    if (args.archive.empty()) {
-        AddGaugeArchive();
-    } else if (engine3d.Add3DArchive(args.archive.c_str(), 1) != 0) {
-        std::fprintf(stderr, "gaugeshot: warning: %s: %s\n", args.archive.c_str(),
-                     engine3d.Engine3DLastError());
-    }
-    engine3d.CloseScreen();
-    engine3d.OpenScreen(400, 400, 32, "", 0, nullptr, 0, 1);
-    attitudeState.pitchRaw = args.pitchRaw;
-    attitudeState.bankRaw = args.bankRaw;
-    BuildGaugeScene();
-    if (args.camera != static_cast<float>(kCameraStartDistance)) {
-        engine3d.MoveCamera(0, 0.0f, 0.0f, args.camera);
-        UpdateGaugePose();
-    }
-
-    int width = 0, height = 0;
-    engine3d.Engine3DFrameSize(&width, &height);
-    std::vector<unsigned char> rgba(size_t(width) * size_t(height) * 4);
-    int copied = width > 0 ? engine3d.Engine3DCopyFrame(rgba.data(), int(rgba.size())) : -1;
+    if (!warning.empty()) std::fprintf(stderr, "gaugeshot: warning: %s\n", warning.c_str());
     int status = 0;
-    if (copied != int(rgba.size())) {
-        std::fprintf(stderr, "gaugeshot: no frame was presented\n");
-        status = 1;
-    } else if (!stbi_write_png(args.output.c_str(), width, height, 4, rgba.data(), width * 4)) {
+    if (!stbi_write_png(args.output.c_str(), frame.width, frame.height, 4, frame.rgba.data(),
+                        frame.width * 4)) {
         std::fprintf(stderr, "gaugeshot: cannot write %s\n", args.output.c_str());
         status = 1;
     }
-    engine3d.CloseScreen();
     UnloadEngine();
     return status;
 }
