@@ -1,0 +1,199 @@
+#include "attitude_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+
+namespace {
+
+struct DegreesCase {
+    double degrees;
+    int32_t raw;
+};
+
+// Expected values worked out exactly (rational arithmetic), not with this code.
+const DegreesCase kDegreesCases[] = {
+    {0.0, 0},
+    {90.0, -1073741824},
+    {-90.0, 1073741824},
+    {45.0, -536870912},
+    {10.0, -119304647},
+    {12.345, -147281587},
+    {-33.3, 397284475},
+    {89.9, -1072548778},
+    {0.001, -11930},
+    {-0.3, 3579139},
+    {179.99999, -2147483529},
+    // +-180 is half a turn either way: both land on the one value that is its own negative.
+    {180.0, INT32_MIN},
+    {-180.0, INT32_MIN},
+    {540.0, INT32_MIN},
+    // Beyond half a turn the value wraps instead of saturating.
+    {270.0, 1073741824},
+    {-270.0, -1073741824},
+    {360.0, 0},
+    {-360.0, 0},
+    {765.0, -536870912},
+    // One unit is 360 / 2^32 degrees; half a unit rounds away from zero.
+    {360.0 / 4294967296.0, -1},
+    {-360.0 / 4294967296.0, 1},
+    {45.0 / 1073741824.0, -1},
+    {0.4 * 360.0 / 4294967296.0, 0},
+};
+
+TEST(DegreesToRaw, MatchesTheSimulatorConvention) {
+    for (const DegreesCase& c : kDegreesCases) {
+        EXPECT_EQ(DegreesToRaw(c.degrees), c.raw) << c.degrees << " degrees";
+    }
+}
+
+TEST(DegreesToRaw, NonFiniteAndHugeAnglesStayDefined) {
+    EXPECT_EQ(DegreesToRaw(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(DegreesToRaw(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(DegreesToRaw(-std::numeric_limits<double>::infinity()), 0);
+    // 1e300 is a whole number of turns plus fmod(1e300, 360); no overflow on the way.
+    EXPECT_EQ(DegreesToRaw(1e300), DegreesToRaw(std::fmod(1e300, 360.0)));
+    EXPECT_EQ(DegreesToRaw(-std::numeric_limits<double>::max()),
+              DegreesToRaw(std::fmod(-std::numeric_limits<double>::max(), 360.0)));
+}
+
+TEST(ScriptedAttitude, StartsLevelAndSwingsSmoothlyWithinItsLimits) {
+    const AttitudeDegrees start = ScriptedAttitude(0.0);
+    EXPECT_EQ(start.pitch, 0.0);
+    EXPECT_EQ(start.bank, 0.0);
+    double maxPitch = 0, maxBank = 0;
+    AttitudeDegrees previous = start;
+    for (int i = 1; i <= 100 * 100; ++i) { // 100 s in 10 ms steps
+        const AttitudeDegrees a = ScriptedAttitude(i * 0.01);
+        ASSERT_LE(std::fabs(a.pitch), 20.0);
+        ASSERT_LE(std::fabs(a.bank), 60.0);
+        // At most 60 * 2pi / 8 deg/s of roll: under half a degree per 10 ms.
+        ASSERT_LT(std::fabs(a.bank - previous.bank), 0.5) << "jump at " << i * 0.01 << " s";
+        ASSERT_LT(std::fabs(a.pitch - previous.pitch), 0.5) << "jump at " << i * 0.01 << " s";
+        maxPitch = std::fmax(maxPitch, std::fabs(a.pitch));
+        maxBank = std::fmax(maxBank, std::fabs(a.bank));
+        previous = a;
+    }
+    EXPECT_GT(maxPitch, 19.9);
+    EXPECT_GT(maxBank, 59.9);
+    // The two motions do not run in step: at a quarter of the roll period the bank
+    // is at its peak while the pitch is not.
+    const AttitudeDegrees quarter = ScriptedAttitude(2.0);
+    EXPECT_NEAR(quarter.bank, 60.0, 1e-9);
+    EXPECT_LT(std::fabs(quarter.pitch), 19.0);
+}
+
+TEST(ParseAttitudeCsv, AcceptsHeaderCommentsBlanksCrLfAndBom) {
+    const char* text = "\xEF\xBB\xBF"
+                       "time_seconds, pitch_degrees, bank_degrees\r\n"
+                       "# a climbing turn\r\n"
+                       "\r\n"
+                       "0, 0, 0\r\n"
+                       "  1.5 ,  -2.25,30  \r\n"
+                       "\t# indented comment\n"
+                       "3,+4,-1e1";
+    AttitudeTrack track;
+    std::string error;
+    ASSERT_TRUE(ParseAttitudeCsv(text, &track, &error)) << error;
+    ASSERT_EQ(track.size(), 3u);
+    EXPECT_EQ(track[1].time, 1.5);
+    EXPECT_EQ(track[1].attitude.pitch, -2.25);
+    EXPECT_EQ(track[1].attitude.bank, 30.0);
+    EXPECT_EQ(track[2].time, 3.0);
+    EXPECT_EQ(track[2].attitude.pitch, 4.0);
+    EXPECT_EQ(track[2].attitude.bank, -10.0);
+}
+
+struct CsvErrorCase {
+    const char* text;
+    const char* error;
+};
+
+const CsvErrorCase kCsvErrors[] = {
+    {"0,1\n", "line 1: expected 3 values (time,pitch,bank), found 2"},
+    {"0,1,2,3\n", "line 1: expected 3 values (time,pitch,bank), found 4"},
+    {"0,1,2\n1,x,2\n", "line 2: pitch 'x' is not a finite number"},
+    {"0,,1\n", "line 1: pitch '' is not a finite number"},
+    {"0,1 2,3\n", "line 1: pitch '1 2' is not a finite number"},
+    {"0,1,nan\n", "line 1: bank 'nan' is not a finite number"},
+    {"0,inf,1\n", "line 1: pitch 'inf' is not a finite number"},
+    {"0,0,0\nnan,1,2\n", "line 2: time 'nan' is not a finite number"},
+    {"0,1e400,1\n", "line 1: pitch '1e400' is not a finite number"},
+    {"0x10,0,0\n", "line 1: time '0x10' is not a finite number"},
+    {"-1,0,0\n", "line 1: time must not be negative"},
+    {"0,0,0\n0,1,1\n", "line 2: time 0 is not after the previous sample's"},
+    {"1,0,0\n\n0.5,0,0\n", "line 3: time 0.5 is not after the previous sample's"},
+    // Only the first line may be a header; a second word line is an error.
+    {"time,pitch,bank\nfoo,bar,baz\n", "line 2: time 'foo' is not a finite number"},
+    {"0,0,0\ntime,pitch,bank\n", "line 2: time 'time' is not a finite number"},
+    {"", "no samples (expected lines of time,pitch,bank)"},
+    {"# nothing but a comment\n\n", "no samples (expected lines of time,pitch,bank)"},
+    {"time,pitch,bank\n", "no samples (expected lines of time,pitch,bank)"},
+};
+
+TEST(ParseAttitudeCsv, RefusesMalformedInputNamingTheLineAndKeepsTheTrack) {
+    for (const CsvErrorCase& c : kCsvErrors) {
+        AttitudeTrack track = {{7.0, {1.0, 2.0}}};
+        std::string error;
+        EXPECT_FALSE(ParseAttitudeCsv(c.text, &track, &error)) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+        ASSERT_EQ(track.size(), 1u) << c.text;
+        EXPECT_EQ(track[0].time, 7.0);
+    }
+}
+
+TEST(SampleTrack, HoldsTheEndsAndInterpolatesBetweenSamples) {
+    const AttitudeTrack track = {{1.0, {0.0, 10.0}}, {3.0, {10.0, -30.0}}, {4.0, {-5.0, 0.0}}};
+    struct {
+        double t, pitch, bank;
+    } const kCases[] = {
+        {0.0, 0.0, 10.0},  {1.0, 0.0, 10.0},   {2.0, 5.0, -10.0},
+        {2.5, 7.5, -20.0}, {3.0, 10.0, -30.0}, {3.5, 2.5, -15.0},
+        {4.0, -5.0, 0.0},  {100.0, -5.0, 0.0}, {-1.0, 0.0, 10.0},
+    };
+    for (const auto& c : kCases) {
+        const AttitudeDegrees a = SampleTrack(track, c.t);
+        EXPECT_DOUBLE_EQ(a.pitch, c.pitch) << "t=" << c.t;
+        EXPECT_DOUBLE_EQ(a.bank, c.bank) << "t=" << c.t;
+    }
+}
+
+TEST(SampleTrack, CrossesTheWrapTheShortWay) {
+    const AttitudeTrack rightRoll = {{0.0, {0.0, 170.0}}, {2.0, {0.0, -170.0}}};
+    EXPECT_DOUBLE_EQ(SampleTrack(rightRoll, 1.0).bank, 180.0);
+    EXPECT_DOUBLE_EQ(SampleTrack(rightRoll, 1.5).bank, 185.0);
+    EXPECT_EQ(ToRaw(SampleTrack(rightRoll, 1.0)).bank, INT32_MIN);
+    EXPECT_EQ(ToRaw(SampleTrack(rightRoll, 1.5)).bank, DegreesToRaw(-175.0));
+    const AttitudeTrack leftRoll = {{0.0, {0.0, -170.0}}, {2.0, {0.0, 170.0}}};
+    EXPECT_DOUBLE_EQ(SampleTrack(leftRoll, 1.0).bank, -180.0);
+    EXPECT_EQ(ToRaw(SampleTrack(leftRoll, 0.5)).bank, DegreesToRaw(-175.0));
+}
+
+class CsvFile : public ::testing::Test {
+  protected:
+    void TearDown() override { std::remove(path_.c_str()); }
+    void Write(const char* text) { std::ofstream(path_, std::ios::binary) << text; }
+    std::string path_ = ::testing::TempDir() + "attitude_source_test.csv";
+};
+
+TEST_F(CsvFile, LoadsAFileAndNamesItInErrors) {
+    Write("t,p,b\n0,1,2\n2,3,4\n");
+    AttitudeTrack track;
+    std::string error;
+    ASSERT_TRUE(LoadAttitudeCsv(path_, &track, &error)) << error;
+    EXPECT_EQ(track.size(), 2u);
+
+    Write("0,1,2\n2,3\n");
+    EXPECT_FALSE(LoadAttitudeCsv(path_, &track, &error));
+    EXPECT_EQ(error, path_ + ": line 2: expected 3 values (time,pitch,bank), found 2");
+
+    std::remove(path_.c_str());
+    EXPECT_FALSE(LoadAttitudeCsv(path_, &track, &error));
+    EXPECT_EQ(error, path_ + ": cannot read the file");
+    EXPECT_EQ(track.size(), 2u);
+}
+
+} // namespace
