@@ -49,7 +49,8 @@ bool DeadlinePassed() {
 
 // --hang: the message is taken and never answered, and the thread stops pumping, so
 // every later message waits in the queue until its sender's time-out. Only the
-// quit event or the deadline ends the wait; the process then ends.
+// quit event or the deadline ends the wait, and then the process ends at once,
+// still without answering: a reply of any value would be an answer.
 void Hang() {
     PrintLine("simstandin: hanging");
     DWORD wait = INFINITE;
@@ -58,7 +59,8 @@ void Hang() {
         wait = left > 0 ? DWORD(left * 1000.0) + 1 : 0;
     }
     WaitForSingleObject(quitEvent, wait);
-    Quit();
+    PrintLine(StatusLine(standIn.counters, Elapsed()));
+    ExitProcess(0);
 }
 
 uint32_t ServeNamedBlock(WPARAM wParam) {
@@ -85,10 +87,7 @@ uint32_t ServeNamedBlock(WPARAM wParam) {
 
 LRESULT HandleIpcMessage(WPARAM wParam) {
     if (FaultsDue(standIn)) {
-        if (standIn.options.hang) {
-            Hang();
-            return 0;
-        }
+        if (standIn.options.hang) Hang();
         if (standIn.options.delayMs) Delay(standIn.options.delayMs);
     }
     const uint32_t reply = ServeNamedBlock(wParam);
