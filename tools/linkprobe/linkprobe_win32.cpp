@@ -86,8 +86,10 @@ int Poll(const ProbeOptions& options) {
         recent.push_back(roundTrip);
         const double windowSeconds = Seconds(Now() - reportStart);
         if (windowSeconds >= kReportSeconds) {
-            Print("pitch %8.3f deg  bank %8.3f deg  rate %5.0f/s  ", double(RawToDegrees(pitch)),
-                  double(RawToDegrees(bank)), double(recent.size()) / windowSeconds);
+            // + 0.0 turns the -0.0 that a raw 0 gives into 0.0 for the eye.
+            Print("pitch %8.3f deg  bank %8.3f deg  rate %5.0f/s  ",
+                  double(RawToDegrees(pitch)) + 0.0, double(RawToDegrees(bank)) + 0.0,
+                  double(recent.size()) / windowSeconds);
             PrintRoundTrips("round trip", recent);
             Print("\n");
             recent.clear();
