@@ -125,7 +125,9 @@ Faults (all held back for the first --fault-after exchanges):
   --fault-after N        answer N exchanges normally first (default 0)
   --reply N              value answered after serving a batch (default 1)
   --delay-ms N           sleep N ms before answering each message
-  --hang                 stop answering: take the message and never return from it
+  --hang                 stop answering: take the message and never return from it;
+                         only Ctrl+C or --seconds end the server then (WM_CLOSE waits
+                         in the queue like every other message)
   --tamper MODE          change the batch's headers after serving it; MODE is
                          type (first type becomes 7), size (first size becomes
                          0x7FFFFFFF), end (end marker becomes a read past the batch),
