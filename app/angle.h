@@ -12,6 +12,6 @@ inline float RawToDegrees(int32_t raw) {
     return static_cast<float>(static_cast<double>(raw) * minus360 / fullTurn);
 }
 
-// raw = -degrees * 2^32 / 360, rounded to nearest and wrapped into signed 32-bit,
-// so +180 and -180 both land on -2^31.
+// raw = round(-degrees * 2^32 / 360), half a unit away from zero, wrapped into
+// signed 32 bits, so +180 and -180 both land on -2^31. A non-finite angle gives 0.
 int32_t DegreesToRaw(double degrees);

@@ -44,16 +44,6 @@ std::string LineError(size_t line, const std::string& what) {
 
 } // namespace
 
-int32_t DegreesToRaw(double degrees) {
-    if (!std::isfinite(degrees)) return 0;
-    // fmod is exact, and taking whole turns off first keeps the product small
-    // enough to round to the nearest unit for any input.
-    const double reduced = std::fmod(degrees, 360.0);
-    double raw = std::fmod(std::round(-reduced * kFullTurnRaw / 360.0), kFullTurnRaw);
-    if (raw < 0) raw += kFullTurnRaw;
-    return static_cast<int32_t>(static_cast<uint32_t>(raw));
-}
-
 AttitudeRaw ToRaw(AttitudeDegrees attitude) {
     return {DegreesToRaw(attitude.pitch), DegreesToRaw(attitude.bank)};
 }

@@ -9,11 +9,7 @@
 #include <string_view>
 #include <vector>
 
-// The simulator's angle unit: a full turn is 2^32 and the sign is the opposite of
-// the degrees' (nose-up pitch is negative raw). raw = round(-degrees * 2^32 / 360),
-// wrapped into signed 32 bits, so +180 and -180 both give INT32_MIN. A non-finite
-// angle gives 0.
-int32_t DegreesToRaw(double degrees);
+#include "angle.h" // DegreesToRaw: the simulator's angle unit, shared with the gauge
 
 struct AttitudeDegrees {
     double pitch;

@@ -9,57 +9,6 @@
 
 namespace {
 
-struct DegreesCase {
-    double degrees;
-    int32_t raw;
-};
-
-// Expected values worked out exactly (rational arithmetic), not with this code.
-const DegreesCase kDegreesCases[] = {
-    {0.0, 0},
-    {90.0, -1073741824},
-    {-90.0, 1073741824},
-    {45.0, -536870912},
-    {10.0, -119304647},
-    {12.345, -147281587},
-    {-33.3, 397284475},
-    {89.9, -1072548778},
-    {0.001, -11930},
-    {-0.3, 3579139},
-    {179.99999, -2147483529},
-    // +-180 is half a turn either way: both land on the one value that is its own negative.
-    {180.0, INT32_MIN},
-    {-180.0, INT32_MIN},
-    {540.0, INT32_MIN},
-    // Beyond half a turn the value wraps instead of saturating.
-    {270.0, 1073741824},
-    {-270.0, -1073741824},
-    {360.0, 0},
-    {-360.0, 0},
-    {765.0, -536870912},
-    // One unit is 360 / 2^32 degrees; half a unit rounds away from zero.
-    {360.0 / 4294967296.0, -1},
-    {-360.0 / 4294967296.0, 1},
-    {45.0 / 1073741824.0, -1},
-    {0.4 * 360.0 / 4294967296.0, 0},
-};
-
-TEST(DegreesToRaw, MatchesTheSimulatorConvention) {
-    for (const DegreesCase& c : kDegreesCases) {
-        EXPECT_EQ(DegreesToRaw(c.degrees), c.raw) << c.degrees << " degrees";
-    }
-}
-
-TEST(DegreesToRaw, NonFiniteAndHugeAnglesStayDefined) {
-    EXPECT_EQ(DegreesToRaw(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(DegreesToRaw(std::numeric_limits<double>::infinity()), 0);
-    EXPECT_EQ(DegreesToRaw(-std::numeric_limits<double>::infinity()), 0);
-    // 1e300 is a whole number of turns plus fmod(1e300, 360); no overflow on the way.
-    EXPECT_EQ(DegreesToRaw(1e300), DegreesToRaw(std::fmod(1e300, 360.0)));
-    EXPECT_EQ(DegreesToRaw(-std::numeric_limits<double>::max()),
-              DegreesToRaw(std::fmod(-std::numeric_limits<double>::max(), 360.0)));
-}
-
 TEST(ScriptedAttitude, StartsLevelAndSwingsSmoothlyWithinItsLimits) {
     const AttitudeDegrees start = ScriptedAttitude(0.0);
     EXPECT_EQ(start.pitch, 0.0);
