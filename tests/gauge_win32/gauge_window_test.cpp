@@ -61,10 +61,21 @@ TEST_F(StartupBoxTest, ComesBeforeTheGaugeWindowInFrenchAndEscGoesOnAsOk) {
     EXPECT_EQ(Hex(WindowTextA(text)), Hex(kStartupText));
     EXPECT_EQ(WindowTextW(text), L"Utilisez les touches de direction pour d\u00E9placer le "
                                  L"rouleau, A et Q pour avancer ou reculer la jauge");
-    // MB_OK: one button, OK.
+    // MB_OK: one button, OK, and no icon beside the text. The gauge has no
+    // window yet, so the box has no owner.
     const std::vector<HWND> buttons = VisibleChildren(box, "Button");
     ASSERT_EQ(buttons.size(), 1u);
     EXPECT_EQ(GetDlgCtrlID(buttons[0]), IDOK);
+    for (HWND picture : VisibleChildren(box, "Static")) {
+        if (picture == text) continue;
+        // Wine keeps its icon control visible and empty when there is no icon.
+        DWORD_PTR icon = 0;
+        EXPECT_EQ(GetWindowLongA(picture, GWL_STYLE) & SS_TYPEMASK, SS_ICON);
+        ASSERT_TRUE(
+            SendMessageTimeoutA(picture, STM_GETICON, 0, 0, SMTO_BLOCK, kStepGuardMs, &icon));
+        EXPECT_EQ(icon, 0u) << "the box shows an icon";
+    }
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
 
     // The main thread waits in the box: nothing else may come up meanwhile.
     Sleep(300);
