@@ -541,8 +541,6 @@ int RenderWorld(void) {
             return Fail(E3D_ERR_TOO_LARGE, "RenderWorld: out of memory for the frame");
         }
     }
-    // No camera: the frame is black.
-    RasterClear(&target, RasterRect{0, 0, target.width, target.height}, 0);
     RenderScene(engine->scene, &target, &engine->shadowMap, &engine->scratch,
                 &engine->rendered.pixels);
     engine->rendered.width = target.width;

@@ -2,9 +2,8 @@
 //
 // Layout of the work per triangle: clip in homogeneous space (only when an
 // outcode says so), project and snap to 1/16 pixel, set up three integer edge
-// functions and the attribute planes, then walk 8 x 8 pixel blocks of the
-// bounding box: blocks wholly outside an edge are skipped, blocks wholly inside
-// all three skip the per-sample edge tests, the rest test each sample.
+// functions and the attribute planes, then walk the rows of the bounding box
+// between the columns the edges allow (Traverse).
 #include "raster.h"
 
 #include <algorithm>
@@ -15,12 +14,11 @@ namespace {
 
 constexpr int kSubpixel = 16;
 constexpr float kGuardBand = 4.0f;
-constexpr int kBlock = 8;
 constexpr int kSampleOffsets4[4][2] = {{-2, -6}, {6, -2}, {-6, 2}, {2, 6}};
 
-// A vertex while clipping: position (x, y, w) and up to seven attributes,
+// A vertex while clipping: position (x, y, w) and up to six attributes,
 // all interpolated linearly in clip space.
-constexpr int kClipFloats = 10;
+constexpr int kClipFloats = 9;
 struct ClipVertex {
     float f[kClipFloats];
 };
@@ -116,7 +114,6 @@ struct Setup {
     int samples;
     int x0, y0, x1, y1;     // pixel bounds, [x0, x1) x [y0, y1)
     float originX, originY; // vertex 0 in pixels: attribute planes are relative to it
-    bool front;
 };
 
 // Plane through three values at the snapped vertices (relative to vertex 0).
@@ -129,14 +126,18 @@ Plane MakePlane(const double ex[3], const double ey[3], double det, float f0, fl
     return p;
 }
 
-// Returns false when the triangle covers no area or no pixel of the scissor.
-bool SetupTriangle(ScreenVertex v[3], RasterRect scissor, int samples, bool frontIsCcw, Setup* s) {
+enum class Faces { Front, Both };
+
+// Returns false when the triangle covers no area, no pixel of the scissor, or
+// is a back face that is not wanted.
+bool SetupTriangle(ScreenVertex v[3], RasterRect scissor, int samples, bool frontIsCcw, Faces faces,
+                   Setup* s) {
     std::int64_t area =
         (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[2].x - v[0].x) * (v[1].y - v[0].y);
     if (area == 0) return false;
     // Screen y points down, so a triangle counter-clockwise in the world has a
     // negative area here. Make every triangle positive for the edge tests.
-    s->front = (area < 0) == frontIsCcw;
+    if (faces == Faces::Front && (area < 0) != frontIsCcw) return false;
     if (area < 0) {
         std::swap(v[1], v[2]);
         area = -area;
@@ -173,64 +174,80 @@ bool SetupTriangle(ScreenVertex v[3], RasterRect scissor, int samples, bool fron
     return true;
 }
 
+// floor and ceil for values well inside the int range. std::floor is a call
+// into the C library on baseline x86-64 (no SSE4.1); these are not.
+inline int FloorToInt(double t) {
+    const int i = static_cast<int>(t);
+    return t < static_cast<double>(i) ? i - 1 : i;
+}
+inline int CeilToInt(double t) {
+    const int i = static_cast<int>(t);
+    return t > static_cast<double>(i) ? i + 1 : i;
+}
+inline int FloorToInt(float t) {
+    const int i = static_cast<int>(t);
+    return t < static_cast<float>(i) ? i - 1 : i;
+}
+
 // Walks the covered pixels: fn(x, y, mask) with one bit per covered sample.
+//
+// Row by row, each edge bounds the columns where it can pass any sample (a
+// superset, from a division in double) and where it passes every sample (a
+// subset): columns inside all three "every" bounds are wholly covered and skip
+// the per-sample tests, the others between the "any" bounds are tested exactly.
+// Long thin triangles (the slivers of a drum) thus cost their own pixels only.
 template <int S, typename Fn> void Traverse(const Setup& s, Fn&& fn) {
     constexpr unsigned kFull = (1u << S) - 1;
     std::int64_t offMin[3], offMax[3];
+    double inverse[3];
     for (int e = 0; e < 3; ++e) {
         offMin[e] = offMax[e] = s.sampleOffset[e][0];
         for (int k = 1; k < S; ++k) {
             offMin[e] = std::min(offMin[e], s.sampleOffset[e][k]);
             offMax[e] = std::max(offMax[e], s.sampleOffset[e][k]);
         }
+        inverse[e] = s.a[e] != 0 ? 1.0 / (static_cast<double>(s.a[e]) * kSubpixel) : 0.0;
     }
-    const int bx0 = s.x0 & ~(kBlock - 1), by0 = s.y0 & ~(kBlock - 1);
-    for (int by = by0; by < s.y1; by += kBlock) {
-        const int py0 = std::max(by, s.y0), py1 = std::min(by + kBlock, s.y1);
-        for (int bx = bx0; bx < s.x1; bx += kBlock) {
-            const int px0 = std::max(bx, s.x0), px1 = std::min(bx + kBlock, s.x1);
-            bool outside = false, inside = true;
-            std::int64_t rowStart[3];
-            for (int e = 0; e < 3; ++e) {
-                const std::int64_t cx = static_cast<std::int64_t>(px0) * kSubpixel + kSubpixel / 2;
-                const std::int64_t cy = static_cast<std::int64_t>(py0) * kSubpixel + kSubpixel / 2;
-                const std::int64_t atCorner = s.a[e] * cx + s.b[e] * cy + s.c[e];
-                rowStart[e] = atCorner;
-                const std::int64_t spanX = s.a[e] * kSubpixel * (px1 - 1 - px0);
-                const std::int64_t spanY = s.b[e] * kSubpixel * (py1 - 1 - py0);
-                const std::int64_t hi =
-                    atCorner + std::max<std::int64_t>(spanX, 0) + std::max<std::int64_t>(spanY, 0);
-                const std::int64_t lo =
-                    atCorner + std::min<std::int64_t>(spanX, 0) + std::min<std::int64_t>(spanY, 0);
-                if (hi + offMax[e] < 0) outside = true;
-                if (lo + offMin[e] < 0) inside = false;
+    const double lowest = s.x0 - 1, highest = s.x1;
+    // Column bound of a * x + b >= 0 (a = 16 * edge a), as a double in range.
+    const auto bound = [&](int e, std::int64_t b) {
+        return std::clamp(-static_cast<double>(b) * inverse[e], lowest, highest);
+    };
+    for (int y = s.y0; y < s.y1; ++y) {
+        int anyLo = s.x0, anyHi = s.x1 - 1, fullLo = s.x0, fullHi = s.x1 - 1;
+        std::int64_t rowValue[3]; // edge value at the centre of column 0
+        for (int e = 0; e < 3; ++e) {
+            rowValue[e] = s.a[e] * (kSubpixel / 2) +
+                          s.b[e] * (static_cast<std::int64_t>(y) * kSubpixel + kSubpixel / 2) +
+                          s.c[e];
+            const std::int64_t any = rowValue[e] + offMax[e], every = rowValue[e] + offMin[e];
+            if (s.a[e] == 0) {
+                if (any < 0) anyHi = anyLo - 1;
+                if (every < 0) fullHi = fullLo - 1;
+            } else if (s.a[e] > 0) {
+                anyLo = std::max(anyLo, FloorToInt(bound(e, any)));
+                fullLo = std::max(fullLo, CeilToInt(bound(e, every)) + 1);
+            } else {
+                anyHi = std::min(anyHi, CeilToInt(bound(e, any)));
+                fullHi = std::min(fullHi, FloorToInt(bound(e, every)) - 1);
             }
-            if (outside) continue;
-            if (inside) {
-                for (int y = py0; y < py1; ++y)
-                    for (int x = px0; x < px1; ++x)
-                        fn(x, y, kFull);
+        }
+        if (anyLo > anyHi) continue;
+        const std::int64_t step[3] = {s.a[0] * kSubpixel, s.a[1] * kSubpixel, s.a[2] * kSubpixel};
+        std::int64_t e0 = rowValue[0] + step[0] * anyLo, e1 = rowValue[1] + step[1] * anyLo,
+                     e2 = rowValue[2] + step[2] * anyLo;
+        for (int x = anyLo; x <= anyHi; ++x, e0 += step[0], e1 += step[1], e2 += step[2]) {
+            if (x >= fullLo && x <= fullHi) {
+                fn(x, y, kFull);
                 continue;
             }
-            for (int y = py0; y < py1; ++y) {
-                std::int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
-                for (int x = px0; x < px1; ++x) {
-                    unsigned mask = 0;
-                    for (int k = 0; k < S; ++k) {
-                        const bool in = e0 + s.sampleOffset[0][k] >= 0 &&
-                                        e1 + s.sampleOffset[1][k] >= 0 &&
-                                        e2 + s.sampleOffset[2][k] >= 0;
-                        mask |= static_cast<unsigned>(in) << k;
-                    }
-                    if (mask != 0) fn(x, y, mask);
-                    e0 += s.a[0] * kSubpixel;
-                    e1 += s.a[1] * kSubpixel;
-                    e2 += s.a[2] * kSubpixel;
-                }
-                rowStart[0] += s.b[0] * kSubpixel;
-                rowStart[1] += s.b[1] * kSubpixel;
-                rowStart[2] += s.b[2] * kSubpixel;
+            unsigned mask = 0;
+            for (int k = 0; k < S; ++k) {
+                const bool in = e0 + s.sampleOffset[0][k] >= 0 && e1 + s.sampleOffset[1][k] >= 0 &&
+                                e2 + s.sampleOffset[2][k] >= 0;
+                mask |= static_cast<unsigned>(in) << k;
             }
+            if (mask != 0) fn(x, y, mask);
         }
     }
 }
@@ -261,17 +278,19 @@ inline std::uint32_t Lerp(std::uint32_t a, std::uint32_t b, std::uint32_t f) {
     return rb | ag;
 }
 
-// Texel coordinate along one axis: the two neighbours and the weight of the
-// second (0..256), clamped to the edge texels. NaN lands on texel 0.
+// Texel coordinate along one axis in 1/256 texel: the two neighbours and the
+// weight of the second (0..255), clamped to the edge texels. NaN lands on
+// texel 0.
 inline void TexelAxis(float t, int size, int* i0, int* i1, std::uint32_t* frac) {
-    float p = t * static_cast<float>(size) - 0.5f;
+    float p = t * static_cast<float>(size * 256) - 128.0f;
     if (!(p > 0.0f)) p = 0.0f;
-    const float last = static_cast<float>(size - 1);
+    const float last = static_cast<float>((size - 1) * 256);
     if (p > last) p = last;
-    const int i = static_cast<int>(p);
+    const int fixed = static_cast<int>(p);
+    const int i = fixed >> 8;
     *i0 = i;
     *i1 = i + 1 < size ? i + 1 : i;
-    *frac = static_cast<std::uint32_t>((p - static_cast<float>(i)) * 256.0f);
+    *frac = static_cast<std::uint32_t>(fixed & 0xFF);
 }
 
 inline std::uint32_t SampleBilinear(const RasterTexture& t, float u, float v) {
@@ -310,15 +329,15 @@ inline std::uint32_t ShadowFraction(const ShadowMap& map, float sx, float sy, fl
     float tx = (sx * 0.5f + 0.5f) * size - 0.5f;
     float ty = (0.5f - sy * 0.5f) * size - 0.5f;
     if (!(tx > -1.0f && tx < size && ty > -1.0f && ty < size)) return 0;
-    const float fx0 = std::floor(tx), fy0 = std::floor(ty);
-    const int ix = static_cast<int>(fx0), iy = static_cast<int>(fy0);
-    const std::uint32_t wx = static_cast<std::uint32_t>((tx - fx0) * 256.0f);
-    const std::uint32_t wy = static_cast<std::uint32_t>((ty - fy0) * 256.0f);
+    const int ix = FloorToInt(tx), iy = FloorToInt(ty);
+    const std::uint32_t wx = static_cast<std::uint32_t>((tx - static_cast<float>(ix)) * 256.0f);
+    const std::uint32_t wy = static_cast<std::uint32_t>((ty - static_cast<float>(iy)) * 256.0f);
     const float limit = q * (1.0f + bias);
+    const bool inside = ix >= 0 && iy >= 0 && ix + 1 < map.size && iy + 1 < map.size;
     std::uint32_t shadow = 0;
     for (int k = 0; k < 4; ++k) {
         const int x = ix + (k & 1), y = iy + (k >> 1);
-        if (x < 0 || y < 0 || x >= map.size || y >= map.size) continue;
+        if (!inside && (x < 0 || y < 0 || x >= map.size || y >= map.size)) continue;
         const std::size_t at = static_cast<std::size_t>(y) * map.size + x;
         if (map.depth[at] > limit && map.caster[at] != own) {
             const std::uint32_t weight = ((k & 1) ? wx : 256 - wx) * ((k >> 1) ? wy : 256 - wy);
@@ -343,7 +362,6 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         ey[i] = static_cast<double>(v[i].y - v[0].y) / kSubpixel;
     }
     const double det = ex[1] * ey[2] - ex[2] * ey[1];
-    const int diffuseSlot = s.front ? 5 : 6;
     auto plane = [&](int slot) {
         return MakePlane(ex, ey, det, v[0].clip->f[slot] * v[0].q, v[1].clip->f[slot] * v[1].q,
                          v[2].clip->f[slot] * v[2].q);
@@ -352,12 +370,12 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
     in.q = MakePlane(ex, ey, det, v[0].q, v[1].q, v[2].q);
     in.uq = plane(3);
     in.vq = plane(4);
-    in.dq = plane(diffuseSlot);
+    in.dq = plane(5);
     const bool shadowed = shading.shadow != nullptr && shading.shadow->size > 0;
     if (shadowed) {
-        in.lxq = plane(7);
-        in.lyq = plane(8);
-        in.lwq = plane(9);
+        in.lxq = plane(6);
+        in.lyq = plane(7);
+        in.lwq = plane(8);
     }
     for (int k = 0; k < S; ++k) {
         const float ox = S == 4 ? static_cast<float>(kSampleOffsets4[k][0]) / kSubpixel : 0.0f;
@@ -367,6 +385,7 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
 
     const bool textured = shading.texture.texels != nullptr && shading.texture.width > 0 &&
                           shading.texture.height > 0;
+    const RasterTexture texture = shading.texture;
     const int ambient = std::clamp(shading.ambient, 0, 256);
     const int direct = 256 - ambient;
     int lit[3], dark[3];
@@ -374,21 +393,44 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         lit[c] = shading.lightColour[c] + (shading.lightColour[c] >> 7); // 0..256
         dark[c] = shading.shadowColour[c] + (shading.shadowColour[c] >> 7);
     }
+    // White light and no shadow test: one factor for all three channels.
+    const bool grey = !shadowed && lit[0] == lit[1] && lit[1] == lit[2];
+    const bool blend = shading.blend;
+    const ShadowMap* shadowMap = shading.shadow;
+    const float shadowBias = shading.shadowBias;
+    const int casterIndex = shading.casterIndex;
     const int width = target->width;
-    std::uint32_t* colour = target->colour.data();
-    float* depth = target->depth.data();
+    std::uint32_t* const colour = target->colour.data();
+    float* const depth = target->depth.data();
     const float originX = s.originX, originY = s.originY;
 
-    auto pixel = [&](int x, int y, unsigned mask) {
+    // Everything by value so the compiler keeps it in registers across the
+    // stores into the buffers; inlined into the walk, one call per pixel.
+    // Along a row the planes step by their x gradient; each row (and each
+    // jump) starts again from the plane itself, so nothing drifts far.
+    int lastX = -2, lastY = -1;
+    float q = 0, uq = 0, vq = 0, dq = 0;
+    auto pixel = [=](int x, int y, unsigned mask) mutable __attribute__((always_inline)) {
         const float ox = static_cast<float>(x) + 0.5f - originX;
         const float oy = static_cast<float>(y) + 0.5f - originY;
-        const float q = in.q.At(ox, oy);
+        if (y == lastY && x == lastX + 1) {
+            q += in.q.dx, uq += in.uq.dx, vq += in.vq.dx, dq += in.dq.dx;
+        } else {
+            q = in.q.At(ox, oy), uq = in.uq.At(ox, oy), vq = in.vq.At(ox, oy),
+            dq = in.dq.At(ox, oy);
+        }
+        lastX = x, lastY = y;
         const std::size_t base = (static_cast<std::size_t>(y) * width + x) * S;
         unsigned pass = 0;
-        for (int k = 0; k < S; ++k) {
-            if ((mask >> k) & 1u)
-                if (q + in.sampleQ[k] > depth[base + k]) pass |= 1u << k;
+        if constexpr (S == 4) {
+            pass = static_cast<unsigned>(q + in.sampleQ[0] > depth[base]) |
+                   static_cast<unsigned>(q + in.sampleQ[1] > depth[base + 1]) << 1 |
+                   static_cast<unsigned>(q + in.sampleQ[2] > depth[base + 2]) << 2 |
+                   static_cast<unsigned>(q + in.sampleQ[3] > depth[base + 3]) << 3;
+        } else {
+            pass = static_cast<unsigned>(q + in.sampleQ[0] > depth[base]);
         }
+        pass &= mask;
         if (pass == 0) return;
 
         // Outside the triangle (a partly covered pixel) q may extrapolate to
@@ -396,49 +438,61 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         const float w = 1.0f / std::max(q, 1e-20f);
         std::uint32_t texel = 0xFFFFFFFFu;
         if (textured) {
-            texel = SampleBilinear(shading.texture, in.uq.At(ox, oy) * w, in.vq.At(ox, oy) * w);
+            texel = SampleBilinear(texture, uq * w, vq * w);
             if ((texel >> 24) == 0) return;
         }
-        float d = in.dq.At(ox, oy) * w;
+        float d = dq * w;
         d = d > 0.0f ? (d < 1.0f ? d : 1.0f) : 0.0f;
         const int di = static_cast<int>(d * 256.0f + 0.5f);
-        std::uint32_t inShadow = 0;
-        if (shadowed && di > 0) {
-            const float lwq = in.lwq.At(ox, oy);
-            if (lwq > 0.0f) {
-                const float inv = 1.0f / lwq;
-                inShadow = ShadowFraction(*shading.shadow, in.lxq.At(ox, oy) * inv,
-                                          in.lyq.At(ox, oy) * inv, q * inv, shading.shadowBias,
-                                          shading.casterIndex);
-            }
-        }
         const int scaled = (direct * di) >> 8;
-        std::uint32_t rgb[3];
-        for (int c = 0; c < 3; ++c) {
-            const int light = (lit[c] * static_cast<int>(256 - inShadow) +
-                               dark[c] * static_cast<int>(inShadow)) >>
-                              8;
-            const std::uint32_t factor =
-                static_cast<std::uint32_t>(ambient + ((scaled * light) >> 8));
-            rgb[c] = (((texel >> (16 - 8 * c)) & 0xFFu) * factor) >> 8;
-        }
-        const std::uint32_t src = (texel & 0xFF000000u) | (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
-
-        if (shading.blend) {
-            if ((src >> 24) == 255) {
-                for (int k = 0; k < S; ++k)
-                    if ((pass >> k) & 1u) colour[base + k] = src;
-            } else {
-                for (int k = 0; k < S; ++k)
-                    if ((pass >> k) & 1u) colour[base + k] = Over(src, colour[base + k]);
-            }
+        std::uint32_t src;
+        if (grey) {
+            const std::uint32_t f = static_cast<std::uint32_t>(ambient + ((scaled * lit[0]) >> 8));
+            src = (texel & 0xFF000000u) | ((((texel & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu) |
+                  ((((texel & 0x0000FF00u) * f) >> 8) & 0x0000FF00u);
         } else {
+            std::uint32_t inShadow = 0;
+            if (shadowed && di > 0) {
+                const float lwq = in.lwq.At(ox, oy);
+                if (lwq > 0.0f) {
+                    const float inv = 1.0f / lwq;
+                    inShadow =
+                        ShadowFraction(*shadowMap, in.lxq.At(ox, oy) * inv, in.lyq.At(ox, oy) * inv,
+                                       q * inv, shadowBias, casterIndex);
+                }
+            }
+            std::uint32_t rgb[3];
+            for (int c = 0; c < 3; ++c) {
+                const int light = (lit[c] * static_cast<int>(256 - inShadow) +
+                                   dark[c] * static_cast<int>(inShadow)) >>
+                                  8;
+                const std::uint32_t factor =
+                    static_cast<std::uint32_t>(ambient + ((scaled * light) >> 8));
+                rgb[c] = (((texel >> (16 - 8 * c)) & 0xFFu) * factor) >> 8;
+            }
+            src = (texel & 0xFF000000u) | (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+        }
+
+        std::uint32_t* const out = colour + base;
+        if (!blend) {
             const std::uint32_t opaque = src | 0xFF000000u;
             for (int k = 0; k < S; ++k)
                 if ((pass >> k) & 1u) {
-                    colour[base + k] = opaque;
+                    out[k] = opaque;
                     depth[base + k] = q + in.sampleQ[k];
                 }
+        } else if ((src >> 24) == 255) {
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) out[k] = src;
+        } else if (S == 4 && pass == 0xFu && out[0] == out[1] && out[0] == out[2] &&
+                   out[0] == out[3]) {
+            // A pixel inside one surface: its samples agree, blend once.
+            const std::uint32_t blended = Over(src, out[0]);
+            for (int k = 0; k < S; ++k)
+                out[k] = blended;
+        } else {
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) out[k] = Over(src, out[k]);
         }
     };
     Traverse<S>(s, pixel);
@@ -464,16 +518,17 @@ void ForEachClippedTriangle(const ClipVertex in[3], ClipPlanes planes, RasterRec
 }
 
 // Picks one triangle's vertices for clipping: seen from the eye (clip position
-// then u, v, diffuse front and back, light position) or from the light (light
-// position then u, v). False for an index out of range or a non-finite value.
+// then u, v, diffuse, light position) or from the light (light position then
+// u, v). False for an index out of range or a non-finite value.
 bool GatherTriangle(const RasterVertex* vertices, std::size_t vertexCount,
                     const std::uint32_t* index, bool fromLight, ClipVertex out[3]) {
     for (int k = 0; k < 3; ++k) {
         if (index[k] >= vertexCount) return false;
         const RasterVertex& r = vertices[index[k]];
-        out[k] = fromLight ? ClipVertex{{r.lightX, r.lightY, r.lightW, r.u, r.v, 0, 0, 0, 0, 0}}
-                           : ClipVertex{{r.x, r.y, r.w, r.u, r.v, r.diffuseFront, r.diffuseBack,
-                                         r.lightX, r.lightY, r.lightW}};
+        out[k] =
+            fromLight
+                ? ClipVertex{{r.lightX, r.lightY, r.lightW, r.u, r.v, 0, 0, 0, 0}}
+                : ClipVertex{{r.x, r.y, r.w, r.u, r.v, r.diffuse, r.lightX, r.lightY, r.lightW}};
         for (float value : out[k].f)
             if (!std::isfinite(value)) return false;
     }
@@ -552,7 +607,7 @@ void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW,
         ForEachClippedTriangle(in, planes, viewport, [&](ScreenVertex tri[3]) {
             Setup setup;
             if (!SetupTriangle(tri, scissor, target->samples, shading.frontIsCounterClockwise,
-                               &setup))
+                               Faces::Front, &setup))
                 return;
             if (counters != nullptr) ++counters->drawn;
             if (target->samples == 4)
@@ -577,7 +632,7 @@ void ShadowDrawTriangles(ShadowMap* map, float nearW, float farW, const RasterVe
         if (!GatherTriangle(vertices, vertexCount, indices + t * 3, true, in)) continue;
         ForEachClippedTriangle(in, planes, viewport, [&](ScreenVertex tri[3]) {
             Setup s;
-            if (!SetupTriangle(tri, viewport, 1, true, &s)) return;
+            if (!SetupTriangle(tri, viewport, 1, true, Faces::Both, &s)) return;
             double ex[3], ey[3];
             for (int i = 0; i < 3; ++i) {
                 ex[i] = static_cast<double>(tri[i].x - tri[0].x) / kSubpixel;

@@ -17,13 +17,16 @@
 //   once. One sample at the pixel centre, or four on a rotated grid (offsets
 //   (-2,-6) (6,-2) (-6,2) (2,6) sixteenths from the centre). Shading runs once
 //   per pixel and triangle, at the pixel centre; each covered sample that passes
-//   the depth test takes the result (multisampling). Both faces are drawn.
+//   the depth test takes the result (multisampling).
+// - Back faces are culled: a triangle is drawn when it winds counter-clockwise
+//   on screen (clockwise when the shading says the transform mirrors). The
+//   shadow map takes both faces.
 // - Shading: texel = bilinear filter of the premultiplied texture at (u, v),
 //   clamped to the edge texels; (0, 0) is the top left of the image; no texture
 //   = white. Light = ambient + (1 - ambient) * diffuse * light colour, where the
-//   diffuse term comes from the vertices (front or back value by the face seen)
-//   and the light colour gives way to the shadow colour where the shadow map
-//   says a caster other than this one is nearer the light (2 x 2 filtered).
+//   diffuse term comes from the vertices and the light colour gives way to the
+//   shadow colour where the shadow map says a caster other than this one is
+//   nearer the light (2 x 2 filtered).
 // - Opaque draws write colour and depth; blended draws composite premultiplied
 //   colour over the samples ("over") with the depth test on and no depth write.
 //   Texels with alpha 0 leave the samples untouched in both.
@@ -67,12 +70,12 @@ void ShadowMapResize(ShadowMap* map, int size);
 void ShadowMapClear(ShadowMap* map);
 
 // One vertex after the transform: clip-space position, texture coordinates,
-// the diffuse term (0..1) for the front and for the back face, and the
-// position in the light's clip space (for shadows).
+// the diffuse term (0..1) of its front face, and the position in the light's
+// clip space (for shadows).
 struct RasterVertex {
     float x = 0, y = 0, w = 1;
     float u = 0, v = 0;
-    float diffuseFront = 0, diffuseBack = 0;
+    float diffuse = 0;
     float lightX = 0, lightY = 0, lightW = 1;
 };
 

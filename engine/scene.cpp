@@ -3,27 +3,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
-// The shadow frustum seen from light 0.
+// The shadow frustum seen from light 0: an axis from the light, and the
+// window of x / w and y / w it maps onto the shadow map.
 struct LightView {
     Vec3 origin, forward, right, up;
-    double focal = 1.0; // 1 / tan(half angle)
+    double centreX = 0, centreY = 0, scaleX = 1, scaleY = 1;
     double nearW = 0.01, farW = 1e30;
 };
 
 Vec3 ToVec(const float* p) {
     return {p[0], p[1], p[2]};
-}
-
-double MaxAxisScale(const Mat4& m) {
-    double best = 0.0;
-    for (int c = 0; c < 3; ++c) {
-        const Vec3 column{m.m[0][c], m.m[1][c], m.m[2][c]};
-        best = std::max(best, Length(column));
-    }
-    return best;
 }
 
 bool IsTransparent(const Entity& entity) {
@@ -47,65 +40,105 @@ bool Drawable(const Entity& entity) {
     return entity.mesh != nullptr && !entity.mesh->data.indices.empty();
 }
 
-// Fits the light's frustum around the casters' bounding spheres (automatic
-// extent), or returns false when nothing can cast.
-bool FitLightView(const Scene& scene, const Light& light, LightView* view) {
-    bool any = false;
-    Vec3 centre;
-    double radius = 0.0;
+// The light's axis: toward the mean of the casters' origins. Origins, not
+// bounds, so that a caster turning in place (the drum) leaves the axis, and
+// with it a shadow map drawn from fixed casters, exactly as it was. False
+// when nothing casts.
+bool LightAxis(const Scene& scene, const Light& light, LightView* view) {
+    int count = 0;
+    Vec3 sum;
     for (const auto& [id, slot] : scene.entities.byId) {
         const Entity& entity = *slot.object;
         if (entity.renderMode != 4 || !Drawable(entity)) continue;
-        const Mat4 world = EntityMatrix(scene, entity);
-        const Vec3 c = TransformPoint(world, entity.mesh->centre);
-        const double r = entity.mesh->radius * MaxAxisScale(world);
-        if (!any) {
-            centre = c;
-            radius = r;
-            any = true;
-            continue;
-        }
-        // Smallest sphere around both spheres.
-        const double distance = Length(c - centre);
-        if (distance + r <= radius) continue;
-        if (distance + radius <= r) {
-            centre = c;
-            radius = r;
-            continue;
-        }
-        const double grown = (distance + radius + r) * 0.5;
-        centre = centre + (c - centre) * ((grown - radius) / distance);
-        radius = grown;
+        sum = sum + TransformPoint(EntityMatrix(scene, entity), Vec3{});
+        ++count;
     }
-    if (!any) return false;
-
+    if (count == 0) return false;
     view->origin = light.position;
-    const Vec3 toCentre = centre - light.position;
+    const Vec3 toCentre = sum * (1.0 / count) - light.position;
     const double distance = Length(toCentre);
     view->forward = distance > 0.0 ? toCentre * (1.0 / distance) : Vec3{0, 0, -1};
     const Vec3 hint = std::fabs(view->forward.y) > 0.99 ? Vec3{0, 0, 1} : Vec3{0, 1, 0};
     view->right = Normalize(Cross(view->forward, hint));
     view->up = Cross(view->right, view->forward);
-    // tan(half angle) of the cone around the sphere, with 5% margin, at most
-    // tan(75 degrees) when the light sits inside or next to the casters.
-    constexpr double kMaxTan = 3.7320508075688772;
-    double tanHalf = kMaxTan;
-    if (distance > radius * 1.0001) {
-        tanHalf =
-            std::min(kMaxTan, 1.05 * radius / std::sqrt(distance * distance - radius * radius));
+    return true;
+}
+
+// Beyond 75 degrees off the axis the map would be all stretch: a caster
+// reaching past that (or behind the light) is cut there.
+constexpr double kMaxTan = 3.7320508075688772;
+constexpr double kBehind = 1e-3; // w below this is at or behind the light
+
+void MeasureExtent(const LightView& view, const Mat4& world, const MeshData& mesh,
+                   LightExtent* extent) {
+    extent->minW = extent->minX = extent->minY = 1e300;
+    extent->maxW = extent->maxX = extent->maxY = -1e300;
+    extent->behind = false;
+    for (std::size_t i = 0; i + 2 < mesh.positions.size(); i += 3) {
+        const Vec3 rel = TransformPoint(world, ToVec(&mesh.positions[i])) - view.origin;
+        const double w = Dot(rel, view.forward);
+        extent->minW = std::min(extent->minW, w);
+        extent->maxW = std::max(extent->maxW, w);
+        if (w <= kBehind) {
+            extent->behind = true;
+            continue;
+        }
+        const double x = Dot(rel, view.right) / w, y = Dot(rel, view.up) / w;
+        extent->minX = std::min(extent->minX, x);
+        extent->maxX = std::max(extent->maxX, x);
+        extent->minY = std::min(extent->minY, y);
+        extent->maxY = std::max(extent->maxY, y);
     }
-    tanHalf = std::max(tanHalf, 1e-6);
-    view->focal = 1.0 / tanHalf;
-    view->nearW = std::max({distance - radius, radius * 1e-3, 1e-3});
+}
+
+// Which casters matter and which receivers need the map, then the frustum
+// around the casters that matter. A caster can darken a receiver only if some
+// of it is nearer the light along the axis than the receiver's farthest point;
+// so a caster behind everything else (the gauge's drum) is not drawn into the
+// map, and a receiver in front of every other caster (the bezel) skips the
+// shadow test. False when no caster matters.
+bool FitLightView(const Scene& scene, std::vector<LightExtent>* extents, LightView* view) {
+    for (LightExtent& c : *extents) {
+        c.useful = false;
+        if (!c.caster) continue;
+        for (const LightExtent& r : *extents)
+            if (r.id != c.id && c.minW < r.maxW) c.useful = true;
+    }
+    bool any = false;
+    double minX = kMaxTan, maxX = -kMaxTan, minY = kMaxTan, maxY = -kMaxTan, nearW = 1e300;
+    for (LightExtent& r : *extents) {
+        r.receives = false;
+        for (const LightExtent& c : *extents)
+            if (c.useful && c.id != r.id && c.minW < r.maxW) r.receives = true;
+        if (!r.useful) continue;
+        any = true;
+        if (r.behind) {
+            minX = minY = -kMaxTan;
+            maxX = maxY = kMaxTan;
+        } else {
+            minX = std::min(minX, r.minX), maxX = std::max(maxX, r.maxX);
+            minY = std::min(minY, r.minY), maxY = std::max(maxY, r.maxY);
+        }
+        nearW = std::min(nearW, r.minW);
+    }
+    if (!any) return false;
+    // 2% margin, a little more than the filter's footprint of a texel.
+    const double marginX = (maxX - minX) * 0.02 + 1e-6, marginY = (maxY - minY) * 0.02 + 1e-6;
+    minX = std::max(minX - marginX, -kMaxTan), maxX = std::min(maxX + marginX, kMaxTan);
+    minY = std::max(minY - marginY, -kMaxTan), maxY = std::min(maxY + marginY, kMaxTan);
+    view->centreX = (minX + maxX) * 0.5, view->scaleX = 2.0 / (maxX - minX);
+    view->centreY = (minY + maxY) * 0.5, view->scaleY = 2.0 / (maxY - minY);
+    view->nearW = std::max(nearW * 0.99, kBehind);
     view->farW = scene.shadows.range > 0.0 ? scene.shadows.range : 1e30;
     return view->nearW < view->farW;
 }
 
 void LightCoordinates(const LightView& view, Vec3 world, RasterVertex* v) {
     const Vec3 rel = world - view.origin;
-    v->lightW = static_cast<float>(Dot(rel, view.forward));
-    v->lightX = static_cast<float>(Dot(rel, view.right) * view.focal);
-    v->lightY = static_cast<float>(Dot(rel, view.up) * view.focal);
+    const double w = Dot(rel, view.forward);
+    v->lightW = static_cast<float>(w);
+    v->lightX = static_cast<float>(view.scaleX * (Dot(rel, view.right) - view.centreX * w));
+    v->lightY = static_cast<float>(view.scaleY * (Dot(rel, view.up) - view.centreY * w));
 }
 
 const Light* LightZero(const Scene& scene) {
@@ -171,21 +204,56 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
                  RenderScratch* scratch, std::vector<std::uint32_t>* frame) {
     const Light* light = LightZero(scene);
 
-    // Shadow map of kind 2: every render-mode-4 entity, seen from light 0.
+    // Shadow map of kind 2: the render-mode-4 entities that can darken
+    // something, seen from light 0.
     LightView lightView;
-    const bool shadows =
-        scene.shadows.kind == 2 && light != nullptr && FitLightView(scene, *light, &lightView);
-    std::map<int, int>& casterIndex = scratch->casterIndex;
-    casterIndex.clear();
+    std::vector<LightExtent>& extents = scratch->extents;
+    extents.clear();
+    bool shadows =
+        scene.shadows.kind == 2 && light != nullptr && LightAxis(scene, *light, &lightView);
     if (shadows) {
-        if (shadowMap->size != kShadowMapSize) ShadowMapResize(shadowMap, kShadowMapSize);
-        ShadowMapClear(shadowMap);
-        int next = 1;
         for (const auto& [id, slot] : scene.entities.byId) {
             const Entity& entity = *slot.object;
-            if (entity.renderMode != 4 || !Drawable(entity)) continue;
-            const int index = next < 0xFFFF ? next++ : 0xFFFF;
-            casterIndex[id] = index;
+            if (!Drawable(entity)) continue;
+            LightExtent extent;
+            extent.id = id;
+            extent.caster = entity.renderMode == 4;
+            MeasureExtent(lightView, EntityMatrix(scene, entity), entity.mesh->data, &extent);
+            extents.push_back(extent);
+        }
+        shadows = FitLightView(scene, &extents, &lightView);
+    }
+    if (shadows) {
+        int next = 1;
+        std::vector<double>& inputs = scratch->shadowInputsNow;
+        inputs = {lightView.origin.x,  lightView.origin.y,  lightView.origin.z, lightView.forward.x,
+                  lightView.forward.y, lightView.forward.z, lightView.centreX,  lightView.centreY,
+                  lightView.scaleX,    lightView.scaleY,    lightView.nearW,    lightView.farW};
+        for (LightExtent& extent : extents) {
+            if (!extent.useful) continue;
+            extent.index = next < 0xFFFF ? next++ : 0xFFFF;
+            const Entity& entity = *scene.entities.Find(extent.id);
+            const Mat4 world = EntityMatrix(scene, entity);
+            const RasterTexture texture = TextureOf(entity);
+            inputs.push_back(extent.id);
+            inputs.push_back(
+                static_cast<double>(reinterpret_cast<std::uintptr_t>(entity.mesh.get())));
+            inputs.push_back(static_cast<double>(reinterpret_cast<std::uintptr_t>(texture.texels)));
+            for (const auto& row : world.m)
+                inputs.insert(inputs.end(), row, row + 4);
+        }
+    }
+    if (shadows &&
+        (shadowMap->size != kShadowMapSize || scratch->shadowInputsNow != scratch->shadowInputs)) {
+        scratch->shadowInputs = scratch->shadowInputsNow;
+        scratch->shadowKeep.clear();
+        if (shadowMap->size != kShadowMapSize) ShadowMapResize(shadowMap, kShadowMapSize);
+        ShadowMapClear(shadowMap);
+        for (LightExtent& extent : extents) {
+            if (!extent.useful) continue;
+            const Entity& entity = *scene.entities.Find(extent.id);
+            scratch->shadowKeep.push_back(entity.mesh);
+            if (entity.material != nullptr) scratch->shadowKeep.push_back(entity.material->texture);
             const Mat4 world = EntityMatrix(scene, entity);
             const MeshData& mesh = entity.mesh->data;
             const std::size_t count = mesh.positions.size() / 3;
@@ -200,23 +268,41 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
             ShadowDrawTriangles(shadowMap, static_cast<float>(lightView.nearW),
                                 static_cast<float>(std::min(lightView.farW, 3e38)),
                                 scratch->vertices.data(), count, mesh.indices.data(),
-                                mesh.indices.size() / 3, TextureOf(entity), index);
+                                mesh.indices.size() / 3, TextureOf(entity), extent.index);
         }
     }
+    const auto extentOf = [&](int id) -> const LightExtent* {
+        for (const LightExtent& extent : extents)
+            if (extent.id == id) return &extent;
+        return nullptr;
+    };
 
     const double tanHalf = SinDeg(kFieldOfViewDegrees / 2) / CosDeg(kFieldOfViewDegrees / 2);
-    for (const auto& [cameraId, camera] : scene.cameras) {
-        RasterRect viewport;
-        viewport.x0 = static_cast<int>(std::floor(camera.viewX / 100.0 * target->width + 0.5));
-        viewport.y0 = static_cast<int>(std::floor(camera.viewY / 100.0 * target->height + 0.5));
-        viewport.x1 = static_cast<int>(
+    const auto viewportOf = [&](const Camera& camera) {
+        RasterRect r;
+        r.x0 = static_cast<int>(std::floor(camera.viewX / 100.0 * target->width + 0.5));
+        r.y0 = static_cast<int>(std::floor(camera.viewY / 100.0 * target->height + 0.5));
+        r.x1 = static_cast<int>(
             std::floor((camera.viewX + camera.viewWidth) / 100.0 * target->width + 0.5));
-        viewport.y1 = static_cast<int>(
+        r.y1 = static_cast<int>(
             std::floor((camera.viewY + camera.viewHeight) / 100.0 * target->height + 0.5));
-        viewport.x0 = std::clamp(viewport.x0, 0, target->width);
-        viewport.x1 = std::clamp(viewport.x1, 0, target->width);
-        viewport.y0 = std::clamp(viewport.y0, 0, target->height);
-        viewport.y1 = std::clamp(viewport.y1, 0, target->height);
+        r.x0 = std::clamp(r.x0, 0, target->width);
+        r.x1 = std::clamp(r.x1, 0, target->width);
+        r.y0 = std::clamp(r.y0, 0, target->height);
+        r.y1 = std::clamp(r.y1, 0, target->height);
+        return r;
+    };
+    // What no camera covers is black.
+    bool covered = false;
+    for (const auto& [cameraId, camera] : scene.cameras) {
+        const RasterRect r = viewportOf(camera);
+        covered =
+            covered || (r.x0 == 0 && r.y0 == 0 && r.x1 == target->width && r.y1 == target->height);
+    }
+    if (!covered) RasterClear(target, RasterRect{0, 0, target->width, target->height}, 0);
+
+    for (const auto& [cameraId, camera] : scene.cameras) {
+        const RasterRect viewport = viewportOf(camera);
         if (viewport.x0 >= viewport.x1 || viewport.y0 >= viewport.y1) continue;
         const std::uint32_t back = camera.background;
         RasterClear(target, viewport,
@@ -262,6 +348,8 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
             const double sign = determinant < 0.0 ? -1.0 : 1.0;
             const Mat4 toView = view * world;
             const MeshData& mesh = entity.mesh->data;
+            const LightExtent* extent = shadows ? extentOf(id) : nullptr;
+            const bool receives = extent != nullptr && extent->receives;
             const std::size_t count = mesh.positions.size() / 3;
             scratch->vertices.resize(count);
             for (std::size_t i = 0; i < count; ++i) {
@@ -273,17 +361,16 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
                 v.w = static_cast<float>(-eyePoint.z);
                 v.u = mesh.uvs[i * 2];
                 v.v = mesh.uvs[i * 2 + 1];
-                v.diffuseFront = v.diffuseBack = 0.0f;
-                if (light != nullptr || shadows) {
+                v.diffuse = 0.0f;
+                if (light != nullptr) {
                     const Vec3 worldPoint = TransformPoint(world, local);
                     if (light != nullptr) {
                         const Vec3 normal = Normalize(
                             TransformVector(normalMatrix, ToVec(&mesh.normals[i * 3])) * sign);
                         const double d = Dot(normal, Normalize(light->position - worldPoint));
-                        v.diffuseFront = static_cast<float>(std::max(d, 0.0));
-                        v.diffuseBack = static_cast<float>(std::max(-d, 0.0));
+                        v.diffuse = static_cast<float>(std::max(d, 0.0));
                     }
-                    if (shadows) LightCoordinates(lightView, worldPoint, &v);
+                    if (receives) LightCoordinates(lightView, worldPoint, &v);
                 }
             }
             RasterShading shading;
@@ -293,12 +380,11 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
             if (light != nullptr)
                 for (int c = 0; c < 3; ++c)
                     shading.lightColour[c] = light->colour[c];
-            if (shadows) {
+            if (receives) {
                 shading.shadow = shadowMap;
                 for (int c = 0; c < 3; ++c)
                     shading.shadowColour[c] = scene.shadows.colour[c];
-                auto own = casterIndex.find(id);
-                shading.casterIndex = own == casterIndex.end() ? -1 : own->second;
+                shading.casterIndex = extent->useful ? extent->index : -1;
             }
             shading.frontIsCounterClockwise = determinant >= 0.0;
             RasterDrawTriangles(target, viewport, static_cast<float>(kNearPlane),

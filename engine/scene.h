@@ -117,12 +117,33 @@ struct ShadowSettings {
     int colour[3] = {0, 0, 0};
 };
 
+// Where an entity lies seen from light 0 (over its vertices): the range of
+// distances along the light's axis and of x / w and y / w across it.
+struct LightExtent {
+    int id = 0;
+    bool caster = false;   // render mode 4
+    bool useful = false;   // a caster that can darken another entity
+    bool receives = false; // some useful caster can darken it
+    bool behind = false;   // some vertex at or behind the light
+    int index = 0;         // its caster index in the shadow map
+    double minW = 0, maxW = 0, minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
 // Per-frame working memory, kept between frames so drawing does not allocate.
 struct RenderScratch {
     std::vector<RasterVertex> vertices;
     std::vector<int> order;
     std::vector<std::pair<double, int>> transparent;
-    std::map<int, int> casterIndex;
+    std::vector<LightExtent> extents;
+    // What the shadow map was last drawn from: the light's frustum and each
+    // useful caster's id, mesh, texture and world matrix. The same inputs
+    // give the same map, so it is only drawn again when one of them changes
+    // (in the gauge only the fixed bezel casts onto anything).
+    std::vector<double> shadowInputs;
+    std::vector<double> shadowInputsNow;
+    // Holds the meshes and textures named (by address) in shadowInputs, so
+    // that no other object can take one of those addresses meanwhile.
+    std::vector<std::shared_ptr<const void>> shadowKeep;
     RasterCounters counters;
 };
 

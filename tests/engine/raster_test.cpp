@@ -12,6 +12,7 @@ namespace {
 constexpr int kSize = 32;
 
 // A vertex at pixel position (px, py) and distance w, as clip coordinates.
+// Triangles here wind counter-clockwise seen with y up (front faces).
 RasterVertex At(double px, double py, float w = 1.0f, float u = 0, float v = 0) {
     RasterVertex r;
     r.x = static_cast<float>((px / kSize * 2.0 - 1.0) * w);
@@ -19,7 +20,7 @@ RasterVertex At(double px, double py, float w = 1.0f, float u = 0, float v = 0) 
     r.w = w;
     r.u = u;
     r.v = v;
-    r.diffuseFront = r.diffuseBack = 1.0f;
+    r.diffuse = 1.0f;
     return r;
 }
 
@@ -57,7 +58,7 @@ TEST(Raster, SharedEdgesCoverEverySampleExactlyOnce) {
     for (int samples : {1, 4}) {
         Target t(samples);
         // A quad with an awkward diagonal, its corners off the pixel grid.
-        t.Draw({At(3.3, 2.7), At(29.1, 5.2), At(26.6, 28.9), At(4.9, 30.2)}, {0, 1, 2, 0, 2, 3}, s);
+        t.Draw({At(3.3, 2.7), At(4.9, 30.2), At(26.6, 28.9), At(29.1, 5.2)}, {0, 1, 2, 0, 2, 3}, s);
         // Its inside: every sample blended once to the same value.
         for (std::size_t i = 0; i < t.target.colour.size(); ++i) {
             const std::uint32_t c = t.target.colour[i];
@@ -71,7 +72,7 @@ TEST(Raster, TopLeftRuleOnPixelCentres) {
     // A rectangle whose edges run exactly through pixel centres: the left and
     // top edges take those pixels, the right and bottom ones do not.
     Target t(1);
-    t.Draw({At(8.5, 8.5), At(24.5, 8.5), At(24.5, 24.5), At(8.5, 24.5)}, {0, 1, 2, 0, 2, 3},
+    t.Draw({At(8.5, 8.5), At(8.5, 24.5), At(24.5, 24.5), At(24.5, 8.5)}, {0, 1, 2, 0, 2, 3},
            White());
     int covered = 0;
     for (int y = 0; y < kSize; ++y)
@@ -85,23 +86,38 @@ TEST(Raster, TopLeftRuleOnPixelCentres) {
     EXPECT_EQ(covered, 256);
 }
 
-TEST(Raster, BothWindingsAreDrawnAndTellTheFaceApart) {
-    RasterShading s = White();
-    s.ambient = 0;
-    s.lightColour[0] = s.lightColour[1] = s.lightColour[2] = 255;
-    auto draw = [&](bool counterClockwise) {
+TEST(Raster, BackFacesAreCulledAndMirroringTurnsThatAround) {
+    const auto draw = [](bool counterClockwise, bool mirrored) {
         Target t(1);
-        RasterVertex a = At(4, 28), b = At(28, 28), c = At(16, 4);
-        for (RasterVertex* v : {&a, &b, &c})
-            v->diffuseFront = 1.0f, v->diffuseBack = 0.5f;
+        RasterShading s = White();
+        s.frontIsCounterClockwise = !mirrored;
         // a, b, c runs counter-clockwise on screen with y up.
+        const RasterVertex a = At(4, 28), b = At(28, 28), c = At(16, 4);
         t.Draw(counterClockwise ? std::vector<RasterVertex>{a, b, c}
                                 : std::vector<RasterVertex>{a, c, b},
                {0, 1, 2}, s);
         return t.target.colour[16 * kSize + 16];
     };
-    EXPECT_EQ(draw(true), 0xFFFFFFFFu);  // front: diffuse 1
-    EXPECT_EQ(draw(false), 0xFF7F7F7Fu); // back: diffuse 0.5
+    EXPECT_EQ(draw(true, false), 0xFFFFFFFFu);
+    EXPECT_EQ(draw(false, false), 0xFF000000u);
+    EXPECT_EQ(draw(false, true), 0xFFFFFFFFu);
+    EXPECT_EQ(draw(true, true), 0xFF000000u);
+}
+
+TEST(Raster, LightIsAmbientPlusTheDiffuseShareOfTheLightColour) {
+    RasterShading s;
+    s.ambient = 64; // a quarter
+    s.lightColour[0] = 255, s.lightColour[1] = 128, s.lightColour[2] = 0;
+    Target t(1);
+    std::vector<RasterVertex> v = {At(4, 28), At(28, 28), At(16, 4)};
+    for (RasterVertex& r : v)
+        r.diffuse = 0.5f;
+    t.Draw(v, {0, 1, 2}, s);
+    // White times 1/4 + 3/4 * 1/2 * (1, 1/2, 0).
+    const std::uint32_t c = t.target.colour[16 * kSize + 16];
+    EXPECT_NEAR(static_cast<int>((c >> 16) & 0xFF), 159, 1);
+    EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 111, 1);
+    EXPECT_NEAR(static_cast<int>(c & 0xFF), 63, 1);
 }
 
 TEST(Raster, ClippingKeepsThePartInFrontAndDropsTheRest) {
@@ -128,7 +144,7 @@ TEST(Raster, ClippingKeepsThePartInFrontAndDropsTheRest) {
 TEST(Raster, HugeAndNonFiniteTrianglesAreHandled) {
     Target t(4);
     // Far outside the guard band on every side: clipped, covers everything.
-    t.Draw({At(-1e7, -1e7), At(1e7, -1e7), At(0, 1e7)}, {0, 1, 2}, White());
+    t.Draw({At(-1e7, -1e7), At(0, 1e7), At(1e7, -1e7)}, {0, 1, 2}, White());
     for (std::uint32_t c : t.target.colour)
         ASSERT_EQ(c, 0xFFFFFFFFu);
     Target n(1);
@@ -151,7 +167,7 @@ TEST(Raster, TexturingIsPerspectiveCorrect) {
     Target t(1);
     t.Draw({At(0, 0, 1.0f, 0, 0), At(32, 0, 3.0f, 1, 0), At(32, 32, 3.0f, 1, 1),
             At(0, 32, 1.0f, 0, 1)},
-           {0, 1, 2, 0, 2, 3}, s);
+           {0, 3, 2, 0, 2, 1}, s);
     int firstGreen = -1;
     for (int x = 0; x < kSize; ++x)
         if ((t.target.colour[16 * kSize + x] & 0x00FF00u) > 0x008000u && firstGreen < 0)
@@ -168,7 +184,7 @@ TEST(Raster, BilinearFilterClampsAtTheEdges) {
     s.texture = RasterTexture{kTexels, 2, 1, true};
     Target t(1);
     t.Draw({At(0, 0, 1, 0, 0), At(32, 0, 1, 1, 0), At(32, 32, 1, 1, 1), At(0, 32, 1, 0, 1)},
-           {0, 1, 2, 0, 2, 3}, s);
+           {0, 3, 2, 0, 2, 1}, s);
     auto grey = [&](int x) { return static_cast<int>(t.target.colour[16 * kSize + x] & 0xFF); };
     EXPECT_EQ(grey(0), 0); // clamped, no wrap from the white edge
     EXPECT_EQ(grey(7), 0);
