@@ -47,7 +47,10 @@ std::wstring WindowTextW(HWND window);
 std::string ClassNameOf(HWND window);
 
 // Sends one key transition through SendInput, the way a keyboard does: virtual
-// key, set-1 scan code and the E0 (extended) flag.
+// key, set-1 scan code and the E0 (extended) flag. Under Wine 8 this reaches
+// the gauge's DirectInput keyboard as it is (no X server or xdotool needed),
+// to the foreground window only, and DirectInput numbers the key from the scan
+// code and the flag: VK_RIGHT without the flag is the keypad's 6.
 struct Key {
     WORD vk;
     WORD scan;
@@ -73,7 +76,6 @@ class GaugeRun {
     DWORD Pid() const { return info_.dwProcessId; }
     DWORD MainThreadId() const { return info_.dwThreadId; }
     HANDLE Process() const { return info_.hProcess; }
-    HANDLE MainThread() const { return info_.hThread; }
     long long StartedAtMicros() const { return startedAt_; }
 
     // The visible top-level window of the process with this exact caption.
