@@ -10,12 +10,26 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 #include <sstream>
 #include <stb_image.h>
 #include <sys/wait.h>
 
 namespace assetgen {
 namespace {
+
+// A folder of this process's own: test programs run side by side (and other
+// checkouts may run theirs), so fixed names in the shared temporary folder collide.
+std::string ScratchDir() {
+    static const std::string dir = [] {
+        std::string d = testing::TempDir() + "assetgen-" + std::to_string(getpid()) + "/";
+        std::system(("mkdir -p " + d).c_str());
+        return d;
+    }();
+    return dir;
+}
+
 
 const std::vector<ZipEntry>& Entries() {
     static const std::vector<ZipEntry> entries = [] {
@@ -176,7 +190,7 @@ struct RunResult {
 };
 
 RunResult RunGenerator(const std::string& args) {
-    const std::string log = testing::TempDir() + "assetgen_stderr.txt";
+    const std::string log = ScratchDir() + "assetgen_stderr.txt";
     const std::string command = std::string(ASSETGEN_EXE) + " " + args + " 2>" + log;
     const int status = std::system(command.c_str());
     std::ifstream in(log);
@@ -193,8 +207,8 @@ std::vector<std::uint8_t> Bytes(const std::string& path) {
 }
 
 TEST(Generator, TwoRunsGiveIdenticalBytes) {
-    const std::string first = testing::TempDir() + "assetgen_first.zip";
-    const std::string second = testing::TempDir() + "assetgen_second.zip";
+    const std::string first = ScratchDir() + "assetgen_first.zip";
+    const std::string second = ScratchDir() + "assetgen_second.zip";
     ASSERT_EQ(RunGenerator("-o " + first).code, 0);
     ASSERT_EQ(RunGenerator("-o " + second).code, 0);
     const auto a = Bytes(first);
@@ -206,7 +220,7 @@ TEST(Generator, TwoRunsGiveIdenticalBytes) {
 }
 
 TEST(Generator, RefusesBadArgumentsWithAMessage) {
-    const std::string dir = testing::TempDir();
+    const std::string dir = ScratchDir();
     struct Case {
         std::string args;
         int code;
@@ -234,7 +248,7 @@ TEST(Generator, RefusesBadArgumentsWithAMessage) {
 TEST(Generator, FailedWriteKeepsTheOldArchive) {
     // The rename onto a non-empty directory fails after the archive is built: the directory and
     // what is in it stay, and no temporary file is left behind.
-    const std::string dir = testing::TempDir() + "assetgen_keep";
+    const std::string dir = ScratchDir() + "assetgen_keep";
     ASSERT_EQ(std::system(("mkdir -p " + dir + " && echo old > " + dir + "/keep").c_str()), 0);
     const RunResult r = RunGenerator("-o " + dir);
     EXPECT_EQ(r.code, 1);

@@ -6,10 +6,24 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 #include <random>
 
 namespace assetgen {
 namespace {
+
+// A folder of this process's own: test programs run side by side (and other
+// checkouts may run theirs), so fixed names in the shared temporary folder collide.
+std::string ScratchDir() {
+    static const std::string dir = [] {
+        std::string d = testing::TempDir() + "assetgen-" + std::to_string(getpid()) + "/";
+        std::system(("mkdir -p " + d).c_str());
+        return d;
+    }();
+    return dir;
+}
+
 
 std::vector<std::uint8_t> Noise(std::size_t size) {
     std::mt19937 random(7);
@@ -47,7 +61,7 @@ TEST(ZipWriter, PicksStoredOrDeflatedAndReadsBack) {
         EXPECT_TRUE(entries[i].data == cases[i].member.data);
     }
 
-    const std::string path = testing::TempDir() + "assetgen_writer.zip";
+    const std::string path = ScratchDir() + "assetgen_writer.zip";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fwrite(zip.data(), 1, zip.size(), f), zip.size());
