@@ -14,8 +14,8 @@
 struct AttitudeState {
     std::atomic<int32_t> pitchRaw; // simulator angle unit: a full turn is 2^32
     std::atomic<int32_t> bankRaw;
-    std::atomic<uint8_t> linkUp;   // 1 exactly while the IPC session is open
-    int32_t windowX;               // frame's top-left corner, recorded on MoveEvent
+    std::atomic<uint8_t> linkUp; // 1 exactly while the IPC session is open
+    int32_t windowX;             // frame's top-left corner, recorded on MoveEvent
     int32_t windowY;
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);

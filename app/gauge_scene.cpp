@@ -8,7 +8,9 @@ int32_t cameraDistance;
 
 namespace {
 
-constexpr int Colour(int red, int green, int blue) { return red + 256 * green + 65536 * blue; }
+constexpr int Colour(int red, int green, int blue) {
+    return red + 256 * green + 65536 * blue;
+}
 
 // Meshes, textures, materials and entities of one object share its id. Id 2 is
 // left unused, as the gauge has always done.

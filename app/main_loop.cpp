@@ -30,6 +30,5 @@ bool MainLoopPass() {
 }
 
 void RunMainLoop() {
-    while (MainLoopPass()) {
-    }
+    while (MainLoopPass()) {}
 }

@@ -22,4 +22,6 @@ bool TakeWindowEvent(WindowEvent* event) {
     return true;
 }
 
-void ClearWindowEvents() { queued.clear(); }
+void ClearWindowEvents() {
+    queued.clear();
+}

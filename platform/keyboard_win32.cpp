@@ -110,4 +110,6 @@ bool IsKeyDown(int32_t scanCode) {
     return (keys[scanCode] & 0x80) != 0;
 }
 
-void ReleaseKeyboard() { ReleaseAll(); }
+void ReleaseKeyboard() {
+    ReleaseAll();
+}

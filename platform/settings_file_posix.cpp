@@ -13,7 +13,9 @@ void* SettingsFileCreate(const char* fileName) {
 }
 
 namespace {
-int Descriptor(void* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1); }
+int Descriptor(void* file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1);
+}
 } // namespace
 
 void SettingsFileWriteAll(void* file, const char* bytes, size_t length) {
@@ -22,4 +24,6 @@ void SettingsFileWriteAll(void* file, const char* bytes, size_t length) {
     if (ftruncate(fd, static_cast<off_t>(length)) != 0) return;
 }
 
-void SettingsFileClose(void* file) { close(Descriptor(file)); }
+void SettingsFileClose(void* file) {
+    close(Descriptor(file));
+}

@@ -16,4 +16,6 @@ void SettingsFileWriteAll(void* file, const char* bytes, size_t length) {
     SetEndOfFile(file);
 }
 
-void SettingsFileClose(void* file) { CloseHandle(file); }
+void SettingsFileClose(void* file) {
+    CloseHandle(file);
+}

@@ -41,7 +41,8 @@ size_t GroupEnd(size_t* header) {
     *header = i;
     if (i == entries.size()) return i;
     size_t end = i + 1;
-    while (end < entries.size() && !entries[end].isGroup) ++end;
+    while (end < entries.size() && !entries[end].isGroup)
+        ++end;
     return end;
 }
 
@@ -105,4 +106,6 @@ void SettingsClose() {
     entries.clear();
 }
 
-size_t SettingsComposeForTest(char* out, size_t capacity) { return Compose(out, capacity); }
+size_t SettingsComposeForTest(char* out, size_t capacity) {
+    return Compose(out, capacity);
+}

@@ -17,8 +17,12 @@ ThreadId lastId;
 } // namespace
 
 void CreateLinkLock() {}
-void LockLink() { linkLock.lock(); }
-void UnlockLink() { linkLock.unlock(); }
+void LockLink() {
+    linkLock.lock();
+}
+void UnlockLink() {
+    linkLock.unlock();
+}
 
 ThreadId StartThread(ThreadProc proc) {
     auto flag = std::make_shared<std::atomic<bool>>(true);

@@ -10,7 +10,6 @@ namespace {
 
 CRITICAL_SECTION linkLock;
 
-
 DWORD WINAPI Trampoline(LPVOID parameter) {
     auto proc = reinterpret_cast<ThreadProc>(parameter);
     proc(nullptr);
@@ -24,9 +23,15 @@ std::map<ThreadId, HANDLE> handles;
 
 } // namespace
 
-void CreateLinkLock() { InitializeCriticalSection(&linkLock); }
-void LockLink() { EnterCriticalSection(&linkLock); }
-void UnlockLink() { LeaveCriticalSection(&linkLock); }
+void CreateLinkLock() {
+    InitializeCriticalSection(&linkLock);
+}
+void LockLink() {
+    EnterCriticalSection(&linkLock);
+}
+void UnlockLink() {
+    LeaveCriticalSection(&linkLock);
+}
 
 ThreadId StartThread(ThreadProc proc) {
     DWORD id = 0;

@@ -32,8 +32,8 @@ LRESULT CALLBACK GaugeWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_COMMAND:
         if (lParam != 0) {
-            QueueWindowEvent({kControlEvent, window, int32_t(LOWORD(wParam)),
-                              int32_t(HIWORD(wParam))});
+            QueueWindowEvent(
+                {kControlEvent, window, int32_t(LOWORD(wParam)), int32_t(HIWORD(wParam))});
         }
         break;
     default:
@@ -90,14 +90,15 @@ bool OpenGaugeWindow(int clientWidth, int clientHeight, const char* title) {
     return gaugeWindow != nullptr;
 }
 
-void* GaugeWindowHandle() { return gaugeWindow; }
+void* GaugeWindowHandle() {
+    return gaugeWindow;
+}
 
 void* OpenRenderSurface(int width, int height) {
     if (!gaugeWindow) return nullptr;
-    renderSurface = CreateWindowExA(0, "STATIC", "",
-                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                                    0, width, height, gaugeWindow, nullptr,
-                                    GetModuleHandleA(nullptr), nullptr);
+    renderSurface = CreateWindowExA(
+        0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, width,
+        height, gaugeWindow, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (renderSurface) {
         staticProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
             renderSurface, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SurfaceProc)));

@@ -40,7 +40,9 @@ bool Report(IpcResult* result, IpcResult code) {
     return code == IpcResult::Ok;
 }
 
-uint32_t Used() { return uint32_t(ipcSession.cursor - ipcSession.block); }
+uint32_t Used() {
+    return uint32_t(ipcSession.cursor - ipcSession.block);
+}
 
 // used + 16 + size <= 32512 in 64-bit arithmetic, so a size near 2^32 cannot wrap.
 bool Fits(uint32_t size) {
@@ -78,11 +80,22 @@ void Walk(uint32_t count) {
 } // namespace
 
 const char* IpcResultName(IpcResult code) {
-    static const char* const kNames[] = {
-        "Ok",          "AlreadyOpen",         "NoServerWindow",    "RegisterMessageFailed",
-        "AddAtomFailed", "CreateMappingFailed", "MapViewFailed",     "VersionRejected",
-        "SimulatorMismatch", "NotOpen",         "EmptyBatch",        "SendFailedNoError",
-        "SendFailedWithError", "BadReply",      "VersionRejectedFallback", "BatchFull"};
+    static const char* const kNames[] = {"Ok",
+                                         "AlreadyOpen",
+                                         "NoServerWindow",
+                                         "RegisterMessageFailed",
+                                         "AddAtomFailed",
+                                         "CreateMappingFailed",
+                                         "MapViewFailed",
+                                         "VersionRejected",
+                                         "SimulatorMismatch",
+                                         "NotOpen",
+                                         "EmptyBatch",
+                                         "SendFailedNoError",
+                                         "SendFailedWithError",
+                                         "BadReply",
+                                         "VersionRejectedFallback",
+                                         "BatchFull"};
     auto index = static_cast<uint32_t>(code);
     return index < sizeof kNames / sizeof kNames[0] ? kNames[index] : "Unknown";
 }

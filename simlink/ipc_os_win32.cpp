@@ -9,13 +9,21 @@ IpcWindow IpcOsFindWindow(const char* className) {
     return FindWindowExA(nullptr, nullptr, className, nullptr);
 }
 
-uint32_t IpcOsRegisterMessage(const char* name) { return RegisterWindowMessageA(name); }
+uint32_t IpcOsRegisterMessage(const char* name) {
+    return RegisterWindowMessageA(name);
+}
 
-uint32_t IpcOsProcessId() { return GetCurrentProcessId(); }
+uint32_t IpcOsProcessId() {
+    return GetCurrentProcessId();
+}
 
-uint16_t IpcOsAddAtom(const char* name) { return GlobalAddAtomA(name); }
+uint16_t IpcOsAddAtom(const char* name) {
+    return GlobalAddAtomA(name);
+}
 
-void IpcOsDeleteAtom(uint16_t atom) { GlobalDeleteAtom(atom); }
+void IpcOsDeleteAtom(uint16_t atom) {
+    GlobalDeleteAtom(atom);
+}
 
 IpcHandle IpcOsCreateMapping(const char* name, uint32_t size, bool* alreadyExisted) {
     HANDLE mapping =
@@ -28,9 +36,13 @@ uint8_t* IpcOsMapView(IpcHandle mapping) {
     return static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
 }
 
-void IpcOsUnmapView(uint8_t* view) { UnmapViewOfFile(view); }
+void IpcOsUnmapView(uint8_t* view) {
+    UnmapViewOfFile(view);
+}
 
-void IpcOsCloseHandle(IpcHandle mapping) { CloseHandle(mapping); }
+void IpcOsCloseHandle(IpcHandle mapping) {
+    CloseHandle(mapping);
+}
 
 bool IpcOsSend(IpcWindow window, uint32_t message, uintptr_t wParam, uint32_t timeoutMs,
                uintptr_t* reply) {
@@ -41,6 +53,10 @@ bool IpcOsSend(IpcWindow window, uint32_t message, uintptr_t wParam, uint32_t ti
     return ok != 0;
 }
 
-uint32_t IpcOsLastError() { return GetLastError(); }
+uint32_t IpcOsLastError() {
+    return GetLastError();
+}
 
-void IpcOsSleep(uint32_t milliseconds) { Delay(milliseconds); }
+void IpcOsSleep(uint32_t milliseconds) {
+    Delay(milliseconds);
+}

@@ -12,10 +12,18 @@ void ResetFakeDesktop() {
     ClearWindowEvents();
 }
 
-bool PlatformInit() { return true; }
-bool OpenGaugeWindow(int, int, const char*) { return true; }
-void* GaugeWindowHandle() { return &fakeDesktop; }
-void* OpenRenderSurface(int, int) { return nullptr; }
+bool PlatformInit() {
+    return true;
+}
+bool OpenGaugeWindow(int, int, const char*) {
+    return true;
+}
+void* GaugeWindowHandle() {
+    return &fakeDesktop;
+}
+void* OpenRenderSurface(int, int) {
+    return nullptr;
+}
 void CloseRenderSurface() {}
 void DestroyGaugeWindow() {}
 void ShowMessageBox(const char*, const char*) {}
@@ -35,7 +43,9 @@ void GaugeFramePosition(int32_t* x, int32_t* y) {
     *y = fakeDesktop.frameY;
 }
 
-bool OpenKeyboard() { return true; }
+bool OpenKeyboard() {
+    return true;
+}
 bool SnapshotKeyboard() {
     fakeDesktop.calls.push_back("SnapshotKeyboard");
     ++fakeDesktop.snapshots;

@@ -10,7 +10,8 @@ FakeIpcOs* fakeIpc = nullptr;
 namespace {
 
 void Stamp32(std::vector<uint8_t>& data, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) data[at + size_t(i)] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        data[at + size_t(i)] = uint8_t(value >> (8 * i));
 }
 
 uint32_t Load32(const uint8_t* p) {
@@ -21,7 +22,8 @@ uint32_t Load32(const uint8_t* p) {
 
 int FakeIpcOs::CountCalls(const std::string& prefix) const {
     int n = 0;
-    for (const auto& c : calls) n += c.rfind(prefix, 0) == 0;
+    for (const auto& c : calls)
+        n += c.rfind(prefix, 0) == 0;
     return n;
 }
 
@@ -48,9 +50,12 @@ std::vector<uint8_t> BatchBytes(const uint8_t* block) {
     size_t at = 0;
     for (;;) {
         uint32_t type = Load32(block + at);
-        if (type == 1) at += 16 + Load32(block + at + 8);
-        else if (type == 2) at += 12 + Load32(block + at + 8);
-        else break;
+        if (type == 1)
+            at += 16 + Load32(block + at + 8);
+        else if (type == 2)
+            at += 12 + Load32(block + at + 8);
+        else
+            break;
         if (at + 4 > kIpcBlockSize) break;
     }
     return std::vector<uint8_t>(block, block + at + 4);
@@ -68,7 +73,9 @@ uint32_t IpcOsRegisterMessage(const char* name) {
     return fakeIpc->messageId;
 }
 
-uint32_t IpcOsProcessId() { return fakeIpc->processId; }
+uint32_t IpcOsProcessId() {
+    return fakeIpc->processId;
+}
 
 uint16_t IpcOsAddAtom(const char* name) {
     fakeIpc->calls.push_back(std::string("AddAtom ") + name);

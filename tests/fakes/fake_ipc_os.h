@@ -40,7 +40,8 @@ struct FakeIpcOs {
 
     // What happened.
     std::vector<std::string> calls; // "FindWindow UIPCMAIN", "Send", "Sleep 100", ...
-    std::vector<std::vector<uint8_t>> sentBatches; // the block's bytes up to and including the end marker
+    std::vector<std::vector<uint8_t>>
+        sentBatches; // the block's bytes up to and including the end marker
     int sends = 0;
     std::map<uint16_t, std::string> liveAtoms;
     std::set<std::string> liveMappings;

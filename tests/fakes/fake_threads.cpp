@@ -53,8 +53,7 @@ ThreadId StartThread(ThreadProc proc) {
     ++fakeThreads.started;
     int now = ++fakeThreads.running;
     int peak = fakeThreads.peakRunning.load();
-    while (now > peak && !fakeThreads.peakRunning.compare_exchange_weak(peak, now)) {
-    }
+    while (now > peak && !fakeThreads.peakRunning.compare_exchange_weak(peak, now)) {}
     std::thread([proc, flag] {
         proc(nullptr);
         if (heldDepth != 0) fakeThreads.endedHoldingLock = true;
@@ -71,6 +70,6 @@ bool ThreadRunning(ThreadId id) {
 }
 
 void Delay(uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::microseconds(1000ull * milliseconds /
-                                                          uint32_t(fakeThreads.delayDivisor)));
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(1000ull * milliseconds / uint32_t(fakeThreads.delayDivisor)));
 }

@@ -13,20 +13,28 @@ std::function<void(const std::string&)> engineCallHook;
 
 namespace {
 
-void Append(std::string& out, int v) { out += std::to_string(v); }
+void Append(std::string& out, int v) {
+    out += std::to_string(v);
+}
 void Append(std::string& out, float v) {
     char b[32];
     std::snprintf(b, sizeof b, "%.9g", double(v));
     out += b;
 }
-void Append(std::string& out, const char* v) { out += v ? '"' + std::string(v) + '"' : "null"; }
+void Append(std::string& out, const char* v) {
+    out += v ? '"' + std::string(v) + '"' : "null";
+}
 void Append(std::string& out, void* v) {
     char b[32];
     std::snprintf(b, sizeof b, "%p", v);
     out += v ? b : "null";
 }
-void Append(std::string& out, int* v) { Append(out, static_cast<void*>(v)); }
-void Append(std::string& out, unsigned char* v) { Append(out, static_cast<void*>(v)); }
+void Append(std::string& out, int* v) {
+    Append(out, static_cast<void*>(v));
+}
+void Append(std::string& out, unsigned char* v) {
+    Append(out, static_cast<void*>(v));
+}
 
 uintptr_t KindBase(const char* kind) {
     if (std::strcmp(kind, "TextureID") == 0) return 0x10000;
@@ -55,7 +63,9 @@ template <typename R, typename... A> struct Recorder<R (*)(A...)> {
 };
 
 constexpr char kVersionName[] = "Engine3DInterfaceVersion";
-int RecordedVersion() { return ENGINE3D_INTERFACE_VERSION; }
+int RecordedVersion() {
+    return ENGINE3D_INTERFACE_VERSION;
+}
 
 #define RECORDING_NAME(name) constexpr char kName_##name[] = #name;
 ENGINE3D_FUNCTIONS(RECORDING_NAME)
@@ -104,4 +114,6 @@ void* LoaderFindSymbol(void*, const char* name) {
 
 void LoaderCloseLibrary(void*) {}
 
-bool LoaderFileExists(const char* path) { return std::strcmp(path, kRecordingEngine) == 0; }
+bool LoaderFileExists(const char* path) {
+    return std::strcmp(path, kRecordingEngine) == 0;
+}

@@ -32,16 +32,18 @@ struct Shot {
 };
 
 void PrintTo(const Shot& s, std::ostream* os) {
-    *os << s.name << " (pitch " << s.pitch << ", bank " << s.bank << ", camera " << s.camera
-        << ")";
+    *os << s.name << " (pitch " << s.pitch << ", bank " << s.bank << ", camera " << s.camera << ")";
 }
 
 std::string ShotName(const ::testing::TestParamInfo<Shot>& shot) {
     std::string out;
     for (const char* c = shot.param.name; *c; ++c) {
-        if (std::isalnum(static_cast<unsigned char>(*c))) out += *c;
-        else if (*c == '+') out += "Plus";
-        else if (*c == '-') out += "Minus";
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            out += *c;
+        else if (*c == '+')
+            out += "Plus";
+        else if (*c == '-')
+            out += "Minus";
     }
     return out;
 }
@@ -58,9 +60,9 @@ class GoldenFrame : public ::testing::TestWithParam<Shot> {
         std::string error;
         const std::string pitch = std::to_string(s.pitch), bank = std::to_string(s.bank),
                           camera = std::to_string(s.camera);
-        const char* argv[] = {"gaugeshot", "--pitch",   pitch.c_str(),  "--bank",
-                              bank.c_str(), "--camera", camera.c_str(), "--archive",
-                              HORIZON_ARCHIVE_PATH,     "-o",           "unused.png"};
+        const char* argv[] = {"gaugeshot",          "--pitch",  pitch.c_str(),  "--bank",
+                              bank.c_str(),         "--camera", camera.c_str(), "--archive",
+                              HORIZON_ARCHIVE_PATH, "-o",       "unused.png"};
         EXPECT_TRUE(ParseGaugeshotArgs(11, argv, &args, &error)) << error;
         GaugeFrame frame;
         std::string warning;
@@ -96,7 +98,8 @@ TEST_P(Golden, MatchesTheReviewedImage) {
     int worst = 0;
     for (size_t i = 0; i < size_t(400 * 400); ++i) {
         int d = 0;
-        for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(frame.rgba[i * 4 + c]) - want[i * 4 + c]));
+        for (int c = 0; c < 3; ++c)
+            d = std::max(d, std::abs(int(frame.rgba[i * 4 + c]) - want[i * 4 + c]));
         worst = std::max(worst, d);
         differing += d > 2;
     }
@@ -149,8 +152,9 @@ TEST(GoldenGeometry, OffsetFollowsThePitch) {
         args.pitchRaw = 0;
         std::string error, warning;
         const std::string p = std::to_string(pitch), b = std::to_string(bank);
-        const char* argv[] = {"gaugeshot", "--pitch", p.c_str(), "--bank", b.c_str(),
-                              "--archive", HORIZON_ARCHIVE_PATH, "-o", "unused.png"};
+        const char* argv[] = {
+            "gaugeshot",          "--pitch", p.c_str(),   "--bank", b.c_str(), "--archive",
+            HORIZON_ARCHIVE_PATH, "-o",      "unused.png"};
         EXPECT_TRUE(ParseGaugeshotArgs(9, argv, &args, &error));
         GaugeFrame frame;
         EXPECT_TRUE(RenderGaugeFrame(args, &frame, &error, &warning)) << error;

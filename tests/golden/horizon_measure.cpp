@@ -7,7 +7,9 @@ namespace {
 enum Kind : unsigned char { kOther = 0, kSky = 1, kGround = 2 };
 
 // The aircraft symbol's bright orange, which the frame keeps fixed over the drum.
-bool IsSymbol(const unsigned char* p) { return p[0] > 180 && p[1] > 70 && p[1] < 180 && p[2] < 90; }
+bool IsSymbol(const unsigned char* p) {
+    return p[0] > 180 && p[1] > 70 && p[1] < 180 && p[2] < 90;
+}
 
 Kind Classify(const unsigned char* p) {
     const int r = p[0], g = p[1], b = p[2];
@@ -74,7 +76,8 @@ HorizonReading MeasureHorizon(const std::vector<unsigned char>& rgba, int width,
     h.boundaryPoints = int(bx.size());
     if (bx.size() < 40) return h;
     double mx = 0, my = 0;
-    for (size_t i = 0; i < bx.size(); ++i) mx += bx[i], my += by[i];
+    for (size_t i = 0; i < bx.size(); ++i)
+        mx += bx[i], my += by[i];
     mx /= double(bx.size());
     my /= double(bx.size());
     double sxx = 0, syy = 0, sxy = 0;

@@ -12,9 +12,9 @@
 #include <vector>
 
 struct HorizonReading {
-    double skyFraction = 0;    // of the classified pixels in the window
+    double skyFraction = 0; // of the classified pixels in the window
     double groundFraction = 0;
-    bool found = false;        // a sky/ground boundary long enough to fit
+    bool found = false; // a sky/ground boundary long enough to fit
     // Angle of the horizon on screen, counter-clockwise positive, in (-180, 180]:
     // 0 at level with the sky on top, 180 when the sky is below.
     double tiltDegrees = 0;

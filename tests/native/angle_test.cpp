@@ -87,7 +87,8 @@ TEST(DegreesToRaw, FollowsTheSimulatorConvention) {
         {45.0 / 1073741824.0, -1},
         {0.4 * 360.0 / 4294967296.0, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(DegreesToRaw(c.degrees), c.raw) << c.degrees;
+    for (const auto& c : cases)
+        EXPECT_EQ(DegreesToRaw(c.degrees), c.raw) << c.degrees;
 }
 
 TEST(DegreesToRaw, NonFiniteAndHugeAnglesStayDefined) {

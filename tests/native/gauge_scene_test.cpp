@@ -23,11 +23,14 @@ class GaugeScene : public ::testing::Test {
     void TearDown() override { UnloadEngine(); }
 };
 
-std::string H(const char* kind, int id) { return RecordedHandle(kind, id); }
+std::string H(const char* kind, int id) {
+    return RecordedHandle(kind, id);
+}
 
 TEST_F(GaugeScene, AddGaugeArchiveRegistersTheZipByRelativePath) {
     AddGaugeArchive();
-    EXPECT_EQ(engineCalls, std::vector<std::string>{"Add3DArchive(\"./data_horizon_rouleau.zip\", 1)"});
+    EXPECT_EQ(engineCalls,
+              std::vector<std::string>{"Add3DArchive(\"./data_horizon_rouleau.zip\", 1)"});
 }
 
 TEST_F(GaugeScene, BuildRunsTheEighteenStepsInOrder) {

@@ -11,14 +11,18 @@
 namespace {
 
 void Put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        v.push_back(uint8_t(x >> (8 * i)));
 }
 
 void PutSim32(uint32_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) fakeIpc->simData[offset + uint32_t(i)] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        fakeIpc->simData[offset + uint32_t(i)] = uint8_t(value >> (8 * i));
 }
 
-uint32_t Used() { return uint32_t(ipcSession.cursor - ipcSession.block); }
+uint32_t Used() {
+    return uint32_t(ipcSession.cursor - ipcSession.block);
+}
 
 class IpcBatch : public ::testing::Test {
   protected:
@@ -266,10 +270,8 @@ TEST_F(IpcBatch, TamperedHeadersEndTheWalkAtTheFirstMismatch) {
         bool firstCopied, secondCopied, thirdCopied;
     };
     const Case cases[] = {
-        {Tamper::FirstSize, false, false, false},
-        {Tamper::SecondOffset, true, false, false},
-        {Tamper::EndMarker, true, true, true},
-        {Tamper::Garbage, false, false, false},
+        {Tamper::FirstSize, false, false, false}, {Tamper::SecondOffset, true, false, false},
+        {Tamper::EndMarker, true, true, true},    {Tamper::Garbage, false, false, false},
         {Tamper::FirstType, false, false, false},
     };
     for (const Case& c : cases) {

@@ -49,10 +49,10 @@ TEST_F(IpcSessionTest, OpensAgainstAGoodServerInOneExchange) {
 TEST_F(IpcSessionTest, FirstHandshakeBatchIsByteExact) {
     ASSERT_EQ(Open(), IpcResult::Ok);
     const uint8_t want[] = {
-        1, 0, 0, 0, 0x04, 0x33, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, // read 0x3304
-        1, 0, 0, 0, 0x08, 0x33, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, // read 0x3308
-        2, 0, 0, 0, 0x0A, 0x33, 0, 0, 2, 0, 0, 0, 0xD2, 0x07,             // write 2002
-        0, 0, 0, 0};                                                      // end marker
+        1, 0, 0, 0, 0x04, 0x33, 0, 0, 4, 0, 0, 0, 1,    0,    0, 0, 0, 0, 0, 0, // read 0x3304
+        1, 0, 0, 0, 0x08, 0x33, 0, 0, 4, 0, 0, 0, 2,    0,    0, 0, 0, 0, 0, 0, // read 0x3308
+        2, 0, 0, 0, 0x0A, 0x33, 0, 0, 2, 0, 0, 0, 0xD2, 0x07,                   // write 2002
+        0, 0, 0, 0};                                                            // end marker
     static_assert(sizeof want == 54 + 4);
     ASSERT_EQ(fakeIpc->sentBatches.size(), 1u);
     EXPECT_EQ(fakeIpc->sentBatches[0], std::vector<uint8_t>(want, want + sizeof want));

@@ -28,7 +28,8 @@ template <typename Pred> bool WaitFor(Pred pred, std::chrono::milliseconds limit
 }
 
 void SetSim32(uint32_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) fakeIpc->simData[offset + uint32_t(i)] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        fakeIpc->simData[offset + uint32_t(i)] = uint8_t(value >> (8 * i));
 }
 
 class LinkWorkers : public ::testing::Test {

@@ -113,14 +113,14 @@ TEST_F(MainLoop, EventsAreTakenOnePerPassInOrder) {
     EXPECT_TRUE(MainLoopPass()); // move
     EXPECT_EQ(attitudeState.windowX, -12);
     EXPECT_EQ(attitudeState.windowY, -34);
-    fakeDesktop.frameX = 300; // the frame moved on before the next move is fetched
+    fakeDesktop.frameX = 300;    // the frame moved on before the next move is fetched
     EXPECT_TRUE(MainLoopPass()); // control: nothing
     EXPECT_EQ(attitudeState.windowX, -12);
     EXPECT_TRUE(MainLoopPass()); // the second move, read now
     EXPECT_EQ(attitudeState.windowX, 300);
     EXPECT_FALSE(MainLoopPass()); // close
-    EXPECT_TRUE(MainLoopPass()); // the system message
-    EXPECT_TRUE(MainLoopPass()); // nothing pending
+    EXPECT_TRUE(MainLoopPass());  // the system message
+    EXPECT_TRUE(MainLoopPass());  // nothing pending
     EXPECT_EQ(fakeDesktop.systemMessages.size(), 0u);
 }
 
@@ -138,7 +138,8 @@ TEST_F(MainLoop, RightHeldWrapsThroughOneEighty) {
     EXPECT_EQ(Frames(), 0) << "an arrow step is drawn by the next pass";
     MainLoopPass();
     EXPECT_EQ(LastRotateNode(), "RotateNode(0, -0, 0, -0.838190317)");
-    for (int pass = 3; pass <= 214; ++pass) MainLoopPass();
+    for (int pass = 3; pass <= 214; ++pass)
+        MainLoopPass();
     EXPECT_EQ(attitudeState.bankRaw, 214 * kAttitudeKeyStep);
     EXPECT_EQ(LastRotateNode(), "RotateNode(0, -0, 0, -178.534531)");
     MainLoopPass(); // draws step 214, makes step 215
@@ -153,7 +154,7 @@ TEST_F(MainLoop, KeyTable) {
     struct Case {
         std::set<int32_t> keys;
         int32_t bankStep, pitchStep;
-        int frames;      // rendered within the pass itself
+        int frames; // rendered within the pass itself
         const char* why;
     };
     const Case cases[] = {
@@ -187,12 +188,11 @@ TEST_F(MainLoop, KeyTable) {
 TEST_F(MainLoop, CameraKeysMoveCameraZeroByOneAndRedraw) {
     fakeDesktop.keysDown = {kScanA, kScanQ};
     MainLoopPass();
-    EXPECT_EQ(engineCalls,
-              (std::vector<std::string>{"MoveCamera2(0, 0, 0, -1, 1)", "RotateNode(0, -0, 0, -0)",
-                                        "RotateEntity2(3, 0, 0, -0, 0)", "RenderWorld()",
-                                        "FlipBuffers()", "MoveCamera2(0, 0, 0, 1, 1)",
-                                        "RotateNode(0, -0, 0, -0)", "RotateEntity2(3, 0, 0, -0, 0)",
-                                        "RenderWorld()", "FlipBuffers()"}));
+    EXPECT_EQ(engineCalls, (std::vector<std::string>{
+                               "MoveCamera2(0, 0, 0, -1, 1)", "RotateNode(0, -0, 0, -0)",
+                               "RotateEntity2(3, 0, 0, -0, 0)", "RenderWorld()", "FlipBuffers()",
+                               "MoveCamera2(0, 0, 0, 1, 1)", "RotateNode(0, -0, 0, -0)",
+                               "RotateEntity2(3, 0, 0, -0, 0)", "RenderWorld()", "FlipBuffers()"}));
 }
 
 TEST_F(MainLoop, FailedSnapshotReadsEveryKeyUp) {

@@ -75,7 +75,8 @@ TEST_F(SettingsFile, OldContentIsReplacedWhole) {
     }
     attitudeState.windowX = 5;
     SaveSettings();
-    EXPECT_EQ(Read("Corvelle.ini"), "[system]\r\nlight = 0\r\nPosWindowX = 5\r\nPosWindowY = 0\r\n");
+    EXPECT_EQ(Read("Corvelle.ini"),
+              "[system]\r\nlight = 0\r\nPosWindowX = 5\r\nPosWindowY = 0\r\n");
 }
 
 TEST_F(SettingsFile, FileIsEmptyFromCreateUntilClose) {

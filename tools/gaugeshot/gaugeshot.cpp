@@ -5,8 +5,8 @@
 #include <string>
 
 #include "engine_api.h"
-#include "gaugeshot_render.h"
 #include "gaugeshot_args.h"
+#include "gaugeshot_render.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>

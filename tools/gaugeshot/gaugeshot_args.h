@@ -15,14 +15,13 @@ struct GaugeshotArgs {
     int32_t pitchRaw = 0;
     int32_t bankRaw = 0;
     float camera = 450.0f;
-    std::string archive;   // empty: the gauge's own ./data_horizon_rouleau.zip
-    std::string engine;    // empty: the platform's default library name
+    std::string archive; // empty: the gauge's own ./data_horizon_rouleau.zip
+    std::string engine;  // empty: the platform's default library name
     std::string output;
     bool help = false;
 };
 
 // False with a one-line reason in *error when the arguments are not usable.
-bool ParseGaugeshotArgs(int argc, const char* const* argv, GaugeshotArgs* args,
-                        std::string* error);
+bool ParseGaugeshotArgs(int argc, const char* const* argv, GaugeshotArgs* args, std::string* error);
 
 extern const char kGaugeshotUsage[];

@@ -14,9 +14,9 @@ bool Parse(std::vector<const char*> argv, GaugeshotArgs* args, std::string* erro
 TEST(GaugeshotArgs, DegreesBecomeRawWithTheSimulatorConvention) {
     GaugeshotArgs a;
     std::string e;
-    ASSERT_TRUE(Parse({"--pitch", "90", "--bank", "-0.8381903171539307", "--camera", "300", "-o",
-                       "x.png"},
-                      &a, &e))
+    ASSERT_TRUE(
+        Parse({"--pitch", "90", "--bank", "-0.8381903171539307", "--camera", "300", "-o", "x.png"},
+              &a, &e))
         << e;
     EXPECT_EQ(a.pitchRaw, -(1 << 30));
     EXPECT_EQ(a.bankRaw, 10000000);
