@@ -6,10 +6,13 @@
 // - Accepts what stb_image's PNG path reads: 1, 2, 4, 8 and 16-bit grey, grey +
 //   alpha, palette (with tRNS), RGB and RGBA, interlaced or not. 16-bit channels
 //   are reduced to 8 bits.
+// - Before stb_image sees the file, its chunks are walked up to IEND: each must
+//   lie inside the file (BadData otherwise), since stb sizes its buffers by
+//   what a chunk claims; empty IDAT chunks are dropped (they carry nothing).
 // - The header's dimensions are checked before any pixel memory is allocated:
 //   over kImageMaxSide on a side is TooLarge, so a PNG claiming 100000 x 100000
-//   costs nothing. Anything that does not start with the PNG signature is
-//   NotPng.
+//   costs nothing. Memory stays below a few times the largest allowed image.
+//   Anything that does not start with the PNG signature is NotPng.
 // - Texels: row 0 is the top of the image; each is 0xAARRGGBB with the colour
 //   premultiplied by alpha (rounded), so filtering never bleeds the colour of
 //   transparent texels. `opaque` is true when every alpha is 255.

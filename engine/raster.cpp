@@ -196,7 +196,8 @@ inline int FloorToInt(float t) {
 // subset): columns inside all three "every" bounds are wholly covered and skip
 // the per-sample tests, the others between the "any" bounds are tested exactly.
 // Long thin triangles (the slivers of a drum) thus cost their own pixels only.
-template <int S, typename Fn> void Traverse(const Setup& s, Fn&& fn) {
+// flatten: the pixel function and what it calls are inlined into the walk.
+template <int S, typename Fn> __attribute__((flatten)) void Traverse(const Setup& s, Fn&& fn) {
     constexpr unsigned kFull = (1u << S) - 1;
     std::int64_t offMin[3], offMax[3];
     double inverse[3];
@@ -405,12 +406,12 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
     const float originX = s.originX, originY = s.originY;
 
     // Everything by value so the compiler keeps it in registers across the
-    // stores into the buffers; inlined into the walk, one call per pixel.
+    // stores into the buffers.
     // Along a row the planes step by their x gradient; each row (and each
     // jump) starts again from the plane itself, so nothing drifts far.
     int lastX = -2, lastY = -1;
     float q = 0, uq = 0, vq = 0, dq = 0;
-    auto pixel = [=](int x, int y, unsigned mask) mutable __attribute__((always_inline)) {
+    auto pixel = [=](int x, int y, unsigned mask) mutable {
         const float ox = static_cast<float>(x) + 0.5f - originX;
         const float oy = static_cast<float>(y) + 0.5f - originY;
         if (y == lastY && x == lastX + 1) {

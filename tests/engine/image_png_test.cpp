@@ -137,6 +137,27 @@ TEST(PngLoader, AcceptsTheLargestSideAllowed) {
     EXPECT_EQ(image.texels.back(), 0xFF102030u);
 }
 
+TEST(PngLoader, EmptyImageDataChunksAreHarmless) {
+    // Found by fuzz_png: stb_image copies an empty IDAT with memcpy(NULL, p, 0).
+    // Valid PNGs may hold empty IDATs; they must decode like the same file
+    // without them (and UBSan, in this build, checks that no such copy runs).
+    const Bytes plain = MakePng(5, 3, std::vector<std::uint32_t>(15, 0xFF336699u));
+    std::size_t idat = 8;
+    while (std::string(plain.begin() + static_cast<std::ptrdiff_t>(idat + 4),
+                       plain.begin() + static_cast<std::ptrdiff_t>(idat + 8)) != "IDAT")
+        idat += 12 + (std::size_t{plain[idat]} << 24 | std::size_t{plain[idat + 1]} << 16 |
+                      std::size_t{plain[idat + 2]} << 8 | plain[idat + 3]);
+    const Bytes empty = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    Bytes padded = plain;
+    padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(idat), empty.begin(), empty.end());
+    padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(idat), empty.begin(), empty.end());
+    Image reference, image;
+    ASSERT_EQ(DecodePng(plain.data(), plain.size(), &reference), ImageResult::Ok);
+    ASSERT_EQ(DecodePng(padded.data(), padded.size(), &image), ImageResult::Ok);
+    EXPECT_EQ(image.texels, reference.texels);
+    EXPECT_EQ(image.width, 5);
+}
+
 TEST(PngLoader, BrokenFilesFailWithTheirReason) {
     const Bytes good = MakePng(4, 4, std::vector<std::uint32_t>(16, 0x80FF0000u));
     Image image;
@@ -153,6 +174,21 @@ TEST(PngLoader, BrokenFilesFailWithTheirReason) {
         EXPECT_NE(DecodePng(good.data(), size, &image), ImageResult::Ok) << size;
         EXPECT_TRUE(image.texels.empty());
     }
+    // A chunk claiming 2 GiB in a small file: refused before stb sizes a
+    // buffer by it (found by fuzz_png as a 2 GiB allocation).
+    Bytes lying = good;
+    for (std::size_t at = 8; at + 8 < lying.size();) {
+        const std::size_t length = std::size_t{lying[at]} << 24 | std::size_t{lying[at + 1]} << 16 |
+                                   std::size_t{lying[at + 2]} << 8 | lying[at + 3];
+        if (std::string(lying.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                        lying.begin() + static_cast<std::ptrdiff_t>(at + 8)) == "IDAT") {
+            lying[at] = 0x7F, lying[at + 1] = lying[at + 2] = lying[at + 3] = 0xFF;
+            break;
+        }
+        at += 12 + length;
+    }
+    EXPECT_EQ(DecodePng(lying.data(), lying.size(), &image), ImageResult::BadData);
+
     Bytes garbage = good;
     for (std::size_t i = 40; i < garbage.size() - 12; ++i)
         garbage[i] ^= 0x5A;
