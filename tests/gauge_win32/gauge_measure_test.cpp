@@ -9,70 +9,9 @@
 
 #include "gauge_fixture.h"
 #include "gauge_run.h"
+#include "process_cpu.h"
 
 namespace {
-
-// Processor time as Windows reports it for another process.
-long long CpuMicros(HANDLE process) {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1;
-    auto micros = [](const FILETIME& t) {
-        return ((static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10;
-    };
-    return micros(kernel) + micros(user);
-}
-
-bool SameDirectory(const std::string& a, const std::string& b) {
-    auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-        HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        const bool ok = GetFileInformationByHandle(h, info) != 0;
-        CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION x{}, y{};
-    return identify(a, &x) && identify(b, &y) && x.nFileIndexLow == y.nFileIndexLow &&
-           x.nFileIndexHigh == y.nFileIndexHigh && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber;
-}
-
-// Under Wine, GetProcessTimes of another process lags far behind what Linux
-// counts for it (0 to 0.04 s against 0.17 s over the same 10 s here), so the
-// figure is also taken from Linux: the process whose working directory is the
-// gauge's scratch directory, utime + stime from /proc/<pid>/stat, read through
-// Wine's Z: drive. -1 when not under Wine or not found.
-long long LinuxCpuMicros(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    long long micros = -1;
-    do {
-        const std::string pid = found.cFileName;
-        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string base = "Z:\\proc\\" + pid;
-        if (!SameDirectory(base + "\\cwd", dir)) continue;
-        std::string stat;
-        HANDLE h = CreateFileA((base + "\\stat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) continue;
-        char buffer[1024];
-        DWORD got = 0;
-        if (ReadFile(h, buffer, sizeof buffer - 1, &got, nullptr)) stat.assign(buffer, got);
-        CloseHandle(h);
-        if (stat.find("(horizon.exe)") == std::string::npos) continue;
-        // Fields after the command's closing parenthesis: state is field 3,
-        // utime and stime fields 14 and 15, in clock ticks of 10 ms.
-        unsigned long long utime = 0, stime = 0;
-        const char* rest = stat.c_str() + stat.rfind(')') + 2;
-        if (std::sscanf(rest, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
-                        &stime) == 2) {
-            micros = static_cast<long long>(utime + stime) * 10000;
-        }
-        break;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return micros;
-}
 
 double Ms(long long micros) {
     return double(micros) / 1000.0;
@@ -117,11 +56,11 @@ TEST_F(MeasureTest, DISABLED_StartUpTimesAndIdleProcessorUse) {
     ASSERT_TRUE(GaugeRun::MakeForeground(gauge, kStepGuardMs));
     ASSERT_TRUE(run.WaitForSettledLog(300, kStepGuardMs));
     const long long logBefore = run.LogSize();
-    const long long cpuBefore = CpuMicros(run.Process()), wallBefore = NowMicros();
-    const long long linuxBefore = LinuxCpuMicros(run.Dir());
+    const long long cpuBefore = ProcessCpuMicros(run.Process()), wallBefore = NowMicros();
+    const long long linuxBefore = LinuxCpuMicros(run.Dir(), "horizon.exe");
     Sleep(10000);
-    const long long cpuAfter = CpuMicros(run.Process()), wallAfter = NowMicros();
-    const long long linuxAfter = LinuxCpuMicros(run.Dir());
+    const long long cpuAfter = ProcessCpuMicros(run.Process()), wallAfter = NowMicros();
+    const long long linuxAfter = LinuxCpuMicros(run.Dir(), "horizon.exe");
     ASSERT_GE(cpuBefore, 0);
     const double wall = double(wallAfter - wallBefore);
     std::printf("idle %.3f s, GetProcessTimes: %.3f s of processor time = %.2f %% of one core\n",

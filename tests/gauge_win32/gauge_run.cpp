@@ -12,22 +12,6 @@ namespace {
 
 constexpr DWORD kPollMs = 5;
 
-// One job for every gauge this program starts: should the test program die,
-// the system ends the gauges with the job's last handle.
-HANDLE ChildJob() {
-    static HANDLE job = [] {
-        HANDLE created = CreateJobObjectA(nullptr, nullptr);
-        if (created) {
-            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof limits);
-        }
-        return created;
-    }();
-    return job;
-}
-
 std::string LastError(const std::string& what) {
     return what + " failed, error " + std::to_string(GetLastError());
 }
@@ -58,7 +42,7 @@ bool StartInJob(const std::string& application, std::string commandLine, const c
         *info = {};
         return false;
     }
-    AssignProcessToJobObject(ChildJob(), info->hProcess);
+    AssignProcessToJobObject(TestChildJob(), info->hProcess);
     ResumeThread(info->hThread);
     return true;
 }
@@ -83,22 +67,6 @@ void RemoveDirectoryTree(const std::string& dir) {
     RemoveDirectoryA(dir.c_str());
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bytes->clear();
-    char buffer[65536];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
-        bytes->append(buffer, got);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
 } // namespace
 
 long long NowMicros() {
@@ -107,14 +75,6 @@ long long NowMicros() {
     QueryPerformanceFrequency(&frequency);
     const long long ticks = counter.QuadPart, perSecond = frequency.QuadPart;
     return (ticks / perSecond) * 1000000 + (ticks % perSecond) * 1000000 / perSecond;
-}
-
-std::string BesideTestProgram(const std::string& name) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path, length);
-    const size_t slash = dir.find_last_of("\\/");
-    return (slash == std::string::npos ? std::string() : dir.substr(0, slash + 1)) + name;
 }
 
 namespace {
@@ -195,8 +155,8 @@ bool GaugeRun::Prepare(EngineBuild engine, std::string* error) {
         logPath_ = PathOf("engine.log");
     }
     for (const auto& [from, to] : copies) {
-        if (!CopyFileA(BesideTestProgram(from).c_str(), PathOf(to).c_str(), FALSE)) {
-            *error = LastError("CopyFile " + BesideTestProgram(from));
+        if (!CopyFileA(BesideThisProgram(from).c_str(), PathOf(to).c_str(), FALSE)) {
+            *error = LastError("CopyFile " + BesideThisProgram(from));
             return false;
         }
     }
@@ -370,7 +330,7 @@ bool GaugeProbe::Attach(const GaugeRun& run, std::string* error) {
     }
     view_ = static_cast<GaugeProbeRecord*>(
         MapViewOfFile(block_, FILE_MAP_READ, 0, 0, sizeof(GaugeProbeRecord)));
-    library_ = LoadLibraryA(BesideTestProgram("gauge_probe.dll").c_str());
+    library_ = LoadLibraryA(BesideThisProgram("gauge_probe.dll").c_str());
     if (!view_ || !library_) {
         *error = LastError("mapping the probe block or loading gauge_probe.dll");
         return false;

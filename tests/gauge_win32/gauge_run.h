@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "engine_log.h"
 #include "gauge_probe.h"
 
@@ -36,9 +37,6 @@ enum class EngineBuild { Plain, Recording, Missing };
 
 // QueryPerformanceCounter in microseconds: the recording engine's clock.
 long long NowMicros();
-
-// The full path of `name` in this test program's directory.
-std::string BesideTestProgram(const std::string& name);
 
 // Top-level windows of process `pid`, visible or not.
 std::vector<HWND> TopLevelWindowsOf(DWORD pid);

@@ -90,7 +90,7 @@ using GaugeWindowTest = GaugeTest;
 // What gaugeshot renders at level attitude from the same archive through the
 // same scene code is what the gauge must show first.
 bool RenderLevelFrame(const GaugeRun& run, std::vector<std::uint32_t>* pixels, std::string* error) {
-    if (!CopyFileA(BesideTestProgram("gaugeshot.exe").c_str(), run.PathOf("gaugeshot.exe").c_str(),
+    if (!CopyFileA(BesideThisProgram("gaugeshot.exe").c_str(), run.PathOf("gaugeshot.exe").c_str(),
                    FALSE)) {
         *error = "cannot copy gaugeshot.exe";
         return false;

@@ -4,22 +4,6 @@
 
 namespace {
 
-// One job for every child of this test program: should the test program itself
-// die, the system ends the children with the job's last handle.
-HANDLE ChildJob() {
-    static HANDLE job = [] {
-        HANDLE created = CreateJobObjectA(nullptr, nullptr);
-        if (created) {
-            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof limits);
-        }
-        return created;
-    }();
-    return job;
-}
-
 std::string Quote(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
     std::string quoted = "\"";
@@ -38,6 +22,36 @@ std::string BesideThisProgram(const std::string& name) {
     std::string dir(path, length);
     const size_t slash = dir.find_last_of("\\/");
     return (slash == std::string::npos ? std::string() : dir.substr(0, slash + 1)) + name;
+}
+
+HANDLE TestChildJob() {
+    static HANDLE job = [] {
+        HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        if (created) {
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof limits);
+        }
+        return created;
+    }();
+    return job;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
+        bytes->append(buffer, got);
+    }
+    CloseHandle(file);
+    return ok;
 }
 
 ChildProcess::~ChildProcess() {
@@ -78,7 +92,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
         *error = "cannot start " + path + ", error " + std::to_string(startError);
         return false;
     }
-    if (HANDLE job = ChildJob()) AssignProcessToJobObject(job, info_.hProcess);
+    if (HANDLE job = TestChildJob()) AssignProcessToJobObject(job, info_.hProcess);
     ResumeThread(info_.hThread);
     CloseHandle(info_.hThread);
     info_.hThread = nullptr;

@@ -15,6 +15,14 @@
 // The full path of `name` in the directory of the running test program.
 std::string BesideThisProgram(const std::string& name);
 
+// One job for every child of this test program: should the test program itself
+// die, the system ends the children with the job's last handle.
+HANDLE TestChildJob();
+
+// The whole content of a file that another process may be writing meanwhile;
+// false if it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
 class ChildProcess {
   public:
     ChildProcess() = default;

@@ -28,6 +28,11 @@ TEST(StandInProgram, HelpAndBadCommandLines) {
         {{"--tamper", "all"},
          "simstandin: --tamper: 'all' is not one of none, type, size, end, offset, garbage"},
         {{"--attitude", "csv"}, "simstandin: --attitude csv needs --csv FILE"},
+        {{"--fault-count", "3"},
+         "simstandin: --fault-count needs a fault to count: --reply other than 1, --delay-ms or "
+         "--tamper"},
+        {{"--record", "no_such_dir_for_simstandin\\record.log"},
+         "simstandin: --record no_such_dir_for_simstandin\\record.log: cannot create the file"},
     };
     for (const auto& bad : kBad) {
         ASSERT_TRUE(RunToEnd("simstandin.exe", bad.args, 10000, &code, &output));
@@ -84,6 +89,139 @@ TEST_F(CsvTrack, ReplaysTheFileInRealTime) {
     EXPECT_GE(bankFirst, 0.0f);
     EXPECT_GT(bankLater, bankFirst + 1.0f);
     EXPECT_LT(bankLater, 45.0f);
+}
+
+// A server started with --record into the temporary directory; the file is removed
+// at the end of the test, after the server has ended.
+class RecordedServer : public IpcLinkTest {
+  protected:
+    void TearDown() override {
+        IpcLinkTest::TearDown();
+        server_.reset();
+        std::remove(path_.c_str());
+    }
+    std::vector<RecordEntry> Record() {
+        std::vector<RecordEntry> entries;
+        std::string error;
+        EXPECT_TRUE(ReadServerRecord(path_, &entries, &error)) << error;
+        return entries;
+    }
+    static std::vector<RecordEntry> Exchanges(const std::vector<RecordEntry>& entries) {
+        std::vector<RecordEntry> kept;
+        for (const RecordEntry& e : entries) {
+            if (!e.change) kept.push_back(e);
+        }
+        return kept;
+    }
+    std::string path_ = ::testing::TempDir() + "simstandin_record.log";
+};
+
+TEST_F(RecordedServer, RecordsEveryMessageAndEveryStepInTimeOrder) {
+    ASSERT_NO_FATAL_FAILURE(
+        StartAndOpen({"--attitude", "steps", "--step-ms", "40", "--record", path_}));
+    IpcResult result = IpcResult::Ok;
+    std::vector<PollValues> polled(25);
+    for (PollValues& values : polled) {
+        ASSERT_TRUE(Poll(&values, &result)) << IpcResultName(result);
+        Sleep(10);
+    }
+    // A message that names no block.
+    DWORD_PTR reply = 1;
+    ASSERT_NE(SendMessageTimeoutA(server_->Window("UIPCMAIN"),
+                                  RegisterWindowMessageA("FsasmLib:IPC"), 0, 0, SMTO_BLOCK, 2000,
+                                  &reply),
+              0);
+    EXPECT_EQ(reply, 0u);
+    IpcClose();
+    ServerCounts counts{};
+    ASSERT_TRUE(server_->Close(&counts)) << server_->child().Output();
+
+    const std::vector<RecordEntry> entries = Record();
+    const std::vector<RecordEntry> exchanges = Exchanges(entries);
+    ASSERT_EQ(exchanges.size(), 1 + polled.size() + 1);
+    EXPECT_EQ(exchanges.size(), counts.exchanges + counts.refused);
+    // The handshake, the polls, and the message the server could not serve: each
+    // batch with its end marker.
+    const auto expectExchange = [](const RecordEntry& e, uint64_t bytes, uint32_t reads,
+                                   uint32_t writes, uint32_t answer) {
+        EXPECT_EQ(e.bytes, bytes);
+        EXPECT_EQ(e.reads, reads);
+        EXPECT_EQ(e.writes, writes);
+        EXPECT_EQ(e.reply, answer);
+    };
+    expectExchange(exchanges.front(), 54 + 4, 2, 1, 1);
+    for (size_t i = 1; i <= polled.size(); ++i) {
+        SCOPED_TRACE("poll " + std::to_string(i));
+        expectExchange(exchanges[i], 58 + 4, 3, 0, 1);
+    }
+    expectExchange(exchanges.back(), 0, 0, 0, 0);
+
+    // Steps every 40 ms to the microsecond, the first at the server's start, and
+    // every poll got the step in force when its message came in.
+    std::vector<RecordEntry> changes;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GE(entries[i].micros, entries[i - 1].micros) << "line " << i + 1;
+        }
+        if (entries[i].change) changes.push_back(entries[i]);
+    }
+    ASSERT_GE(changes.size(), 2u);
+    EXPECT_LE(changes.front().micros, exchanges.front().micros);
+    for (size_t k = 0; k < changes.size(); ++k) {
+        EXPECT_EQ(changes[k].pitchRaw, SteppedAttitude(k).pitch) << "step " << k;
+        EXPECT_EQ(changes[k].bankRaw, SteppedAttitude(k).bank) << "step " << k;
+        EXPECT_EQ(changes[k].micros - changes.front().micros, (long long)k * 40000) << "step " << k;
+    }
+    for (size_t i = 0; i < polled.size(); ++i) {
+        const long long at = exchanges[i + 1].micros;
+        size_t k = 0;
+        while (k + 1 < changes.size() && changes[k + 1].micros <= at)
+            ++k;
+        EXPECT_EQ(polled[i].pitch, changes[k].pitchRaw) << "poll " << i + 1;
+        EXPECT_EQ(polled[i].bank, changes[k].bankRaw) << "poll " << i + 1;
+    }
+    EXPECT_NE(polled.front().pitch, polled.back().pitch) << "the attitude never stepped";
+}
+
+// --fault-count: the fault takes its turn, lasts its count, and the server then
+// answers as before, on the same session.
+struct BoundedFault {
+    const char* name;
+    std::vector<std::string> fault;
+    IpcResult faultyResult; // of a poll while the fault lasts
+    uint32_t faultyReply;
+};
+
+TEST_F(RecordedServer, BoundedFaultEndsAndTheSessionGoesOn) {
+    const BoundedFault kFaults[] = {
+        {"reply 2", {"--reply", "2"}, IpcResult::BadReply, 2},
+        {"first type broken", {"--tamper", "type"}, IpcResult::Ok, 1},
+    };
+    for (const BoundedFault& f : kFaults) {
+        SCOPED_TRACE(f.name);
+        std::vector<std::string> args = {"--pitch-raw",   "123", "--fault-after", "1",
+                                         "--fault-count", "2",   "--record",      path_};
+        args.insert(args.end(), f.fault.begin(), f.fault.end());
+        ASSERT_NO_FATAL_FAILURE(StartAndOpen(args));
+        for (int i = 0; i < 2; ++i) {
+            PollValues values;
+            IpcResult result = IpcResult::NotOpen;
+            Poll(&values, &result);
+            EXPECT_EQ(result, f.faultyResult) << IpcResultName(result);
+            EXPECT_EQ(values.pitch, kUntouchedPitch) << "copied during the fault";
+        }
+        PollValues values;
+        IpcResult result = IpcResult::NotOpen;
+        EXPECT_TRUE(Poll(&values, &result)) << IpcResultName(result);
+        EXPECT_EQ(values.pitch, 123);
+        IpcClose();
+        ASSERT_TRUE(server_->Close());
+        const std::vector<RecordEntry> exchanges = Exchanges(Record());
+        ASSERT_EQ(exchanges.size(), 4u);
+        const uint32_t replies[] = {1, f.faultyReply, f.faultyReply, 1};
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(exchanges[i].reply, replies[i]) << "exchange " << i;
+    }
 }
 
 TEST_F(IpcLinkTest, ScriptedManoeuvreMovesWithinItsLimits) {

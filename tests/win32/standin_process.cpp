@@ -66,6 +66,20 @@ bool StandInProcess::Close(ServerCounts* counts) {
     return true;
 }
 
+bool ReadServerRecord(const std::string& path, std::vector<RecordEntry>* entries,
+                      std::string* error) {
+    std::string text;
+    if (!ReadWholeFile(path, &text)) {
+        *error = path + ": cannot read, error " + std::to_string(GetLastError());
+        return false;
+    }
+    if (!ParseStandInRecord(text, entries, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
 bool ParseServerCounts(const std::string& output, ServerCounts* counts) {
     const size_t at = output.rfind(kStatus);
     if (at == std::string::npos) return false;

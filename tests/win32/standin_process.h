@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "standin_record.h"
 
 struct ServerCounts {
     uint64_t exchanges, reads, writes, malformed, refused;
@@ -37,6 +38,12 @@ class StandInProcess {
     bool started_ = false;
     std::string error_;
 };
+
+// What a server started with --record FILE has written to FILE so far (complete
+// lines only); false with *error set if the file cannot be read or holds a line of
+// neither form.
+bool ReadServerRecord(const std::string& path, std::vector<RecordEntry>* entries,
+                      std::string* error);
 
 // Reads the last "simstandin: exchanges=..." line of `output`.
 bool ParseServerCounts(const std::string& output, ServerCounts* counts);

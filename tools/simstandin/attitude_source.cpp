@@ -53,6 +53,22 @@ AttitudeDegrees ScriptedAttitude(double seconds) {
             60.0 * std::sin(2.0 * kPi * seconds / 8.0)};
 }
 
+AttitudeRaw SteppedAttitude(uint64_t step) {
+    // Unsigned arithmetic wraps by definition; the bit pattern is the raw value.
+    const uint32_t n = uint32_t(step + 1);
+    return {static_cast<int32_t>(n * 1193047u), static_cast<int32_t>(n * (0u - 3579139u))};
+}
+
+uint64_t StepAt(uint32_t stepMs, long long elapsedMicros) {
+    if (elapsedMicros <= 0) return 0;
+    const uint64_t stepMicros = uint64_t(stepMs ? stepMs : 1) * 1000u;
+    return uint64_t(elapsedMicros) / stepMicros;
+}
+
+long long StepStartMicros(uint32_t stepMs, uint64_t step) {
+    return static_cast<long long>(step * uint64_t(stepMs ? stepMs : 1) * 1000u);
+}
+
 bool ParseAttitudeCsv(std::string_view text, AttitudeTrack* track, std::string* error) {
     static constexpr std::string_view kBom = "\xEF\xBB\xBF";
     if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());

@@ -28,6 +28,19 @@ AttitudeRaw ToRaw(AttitudeDegrees attitude);
 // periods differ so that every combination of the two comes round in time.
 AttitudeDegrees ScriptedAttitude(double seconds);
 
+// --attitude steps: a new attitude every stepMs, each one distinct, so that a value
+// seen downstream names the moment the server began to serve it. Step k (0 from the
+// server's start) holds pitch raw (k + 1) * 1193047 and bank raw (k + 1) * -3579139,
+// wrapped to 32 bits: about 0.1 degree more nose-down and 0.3 degree more right bank
+// at each step. Both factors are odd, so no value comes back within 2^32 steps.
+AttitudeRaw SteppedAttitude(uint64_t step);
+
+// The step in force `elapsedMicros` after the start (step 0 until the first change,
+// and before the start), and the moment at which step `step` begins. stepMs is at
+// least 1 (0 is taken for 1).
+uint64_t StepAt(uint32_t stepMs, long long elapsedMicros);
+long long StepStartMicros(uint32_t stepMs, uint64_t step);
+
 struct AttitudeSample {
     double time; // seconds from the start of the replay
     AttitudeDegrees attitude;

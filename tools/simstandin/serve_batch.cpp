@@ -35,12 +35,16 @@ ServeStats ServeBatch(uint8_t* block, size_t blockSize, uint8_t* simData, size_t
     ServeStats stats{};
     size_t at = 0;
     for (;;) {
+        stats.bytes = at;
         if (blockSize - at < 4) {
             stats.malformed = true;
             return stats;
         }
         uint32_t type = Load32(block + at);
-        if (type == 0) return stats;
+        if (type == 0) {
+            stats.bytes += 4;
+            return stats;
+        }
         uint64_t header = type == 1 ? 16 : 12;
         if ((type != 1 && type != 2) || blockSize - at < header) {
             stats.malformed = true;
@@ -100,7 +104,8 @@ void TamperBatch(uint8_t* block, size_t blockSize, Tamper how) {
         if (count > 1) Store32(block + starts[1] + 4, Load32(block + starts[1] + 4) ^ 0x40);
         break;
     case Tamper::Garbage:
-        for (size_t i = 0; i < count && i < 3; ++i) std::memset(block + starts[i], 0xA5, 12);
+        for (size_t i = 0; i < count && i < 3; ++i)
+            std::memset(block + starts[i], 0xA5, 12);
         break;
     }
 }
@@ -109,8 +114,8 @@ bool ParseTamper(const char* text, Tamper* how) {
     static const struct {
         const char* name;
         Tamper value;
-    } kNames[] = {{"none", Tamper::None},     {"type", Tamper::FirstType},
-                  {"size", Tamper::FirstSize}, {"end", Tamper::EndMarker},
+    } kNames[] = {{"none", Tamper::None},           {"type", Tamper::FirstType},
+                  {"size", Tamper::FirstSize},      {"end", Tamper::EndMarker},
                   {"offset", Tamper::SecondOffset}, {"garbage", Tamper::Garbage}};
     for (const auto& n : kNames) {
         if (std::strcmp(n.name, text) == 0) {

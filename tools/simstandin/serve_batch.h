@@ -11,9 +11,12 @@
 #include <cstdint>
 
 struct ServeStats {
-    uint32_t reads;    // read records carried out
-    uint32_t writes;   // write records carried out
-    bool malformed;    // the walk met an unknown type or a record running off the block
+    uint32_t reads;  // read records carried out
+    uint32_t writes; // write records carried out
+    bool malformed;  // the walk met an unknown type or a record running off the block
+    // The batch's length as served: its records and its end marker; for a
+    // malformed batch, the records carried out before the one that broke the walk.
+    size_t bytes;
 };
 
 // Walks records from the block's first byte until a type of 0, an unknown type,
@@ -24,11 +27,11 @@ ServeStats ServeBatch(uint8_t* block, size_t blockSize, uint8_t* simData, size_t
 // the block after the batch has been served.
 enum class Tamper : int {
     None = 0,
-    FirstType,      // first record's type becomes 7 (an unknown type)
-    FirstSize,      // first record's size becomes 0x7FFFFFFF
-    EndMarker,      // the end marker becomes a read type, pointing past the batch
-    SecondOffset,   // the second record's offset field changes
-    Garbage,        // every header byte of the batch is overwritten with 0xA5
+    FirstType,    // first record's type becomes 7 (an unknown type)
+    FirstSize,    // first record's size becomes 0x7FFFFFFF
+    EndMarker,    // the end marker becomes a read type, pointing past the batch
+    SecondOffset, // the second record's offset field changes
+    Garbage,      // every header byte of the batch is overwritten with 0xA5
 };
 
 // Changes the headers of the batch in the block as `how` says. Safe on any block.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "delay.h"
+#include "standin_record.h"
 #include "standin_server.h"
 
 namespace {
@@ -20,14 +21,32 @@ UINT ipcMessage;
 HWND windows[2];
 int windowCount;
 HANDLE quitEvent; // set by Ctrl+C and the like, so that a hung message ends too
-LARGE_INTEGER startCount, countsPerSecond;
+long long startMicros;
 bool quitting;
 uint32_t secondsReported;
+// --record: written line by line through the system, with no buffer of ours, so
+// that a reader sees every line at once and a killed server loses none.
+HANDLE recordFile = INVALID_HANDLE_VALUE;
+DWORD recordError; // the first failed write's error, 0 while none failed
+
+long long NowMicros() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return MicrosFromTicks(counter.QuadPart, frequency.QuadPart);
+}
 
 double Elapsed() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart - startCount.QuadPart) / double(countsPerSecond.QuadPart);
+    return double(NowMicros() - startMicros) / 1e6;
+}
+
+void Record(const std::string& lines) {
+    if (recordFile == INVALID_HANDLE_VALUE || lines.empty()) return;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(recordFile, lines.data(), DWORD(lines.size()), &written, nullptr);
+    if ((!ok || written != lines.size()) && recordError == 0) {
+        recordError = ok ? ERROR_WRITE_FAULT : GetLastError();
+    }
 }
 
 // Tests and scripts read these lines through a pipe: each goes out whole and at once.
@@ -63,7 +82,7 @@ void Hang() {
     ExitProcess(0);
 }
 
-uint32_t ServeNamedBlock(WPARAM wParam) {
+uint32_t ServeNamedBlock(WPARAM wParam, long long elapsedMicros, ServeStats* served) {
     if (wParam == 0 || wParam > 0xFFFF) return RefuseMessage(&standIn);
     char name[256];
     if (GlobalGetAtomNameA(ATOM(wParam), name, sizeof name) == 0) return RefuseMessage(&standIn);
@@ -76,7 +95,7 @@ uint32_t ServeNamedBlock(WPARAM wParam) {
     // The block's creator chose its size: a short mapping must not be walked as if
     // it held a whole block.
     if (view && VirtualQuery(view, &region, sizeof region) == sizeof region) {
-        reply = ServeMessage(&standIn, view, region.RegionSize, Elapsed());
+        reply = ServeMessage(&standIn, view, region.RegionSize, elapsedMicros, served);
     } else {
         reply = RefuseMessage(&standIn);
     }
@@ -86,17 +105,26 @@ uint32_t ServeNamedBlock(WPARAM wParam) {
 }
 
 LRESULT HandleIpcMessage(WPARAM wParam) {
+    const long long received = NowMicros();
     if (FaultsDue(standIn)) {
         if (standIn.options.hang) Hang();
         if (standIn.options.delayMs) Delay(standIn.options.delayMs);
     }
-    const uint32_t reply = ServeNamedBlock(wParam);
+    // The attitude served is the one of the moment the message came in, the moment
+    // its record line names.
+    const long long elapsed = received - startMicros;
+    Record(TakeChangeLines(&standIn, startMicros, elapsed));
+    ServeStats served{};
+    const uint32_t reply = ServeNamedBlock(wParam, elapsed, &served);
+    Record(ExchangeLine(received, served.bytes, served.reads, served.writes, reply));
     const uint32_t quitAfter = standIn.options.quitAfter;
     if ((quitAfter != 0 && standIn.counters.exchanges >= quitAfter) || DeadlinePassed()) Quit();
     return LRESULT(reply);
 }
 
 void Tick() {
+    // Steps are recorded as they begin, also while no client asks for them.
+    Record(TakeChangeLines(&standIn, startMicros, NowMicros() - startMicros));
     if (DeadlinePassed()) {
         Quit(); // the status line at exit follows at once
         return;
@@ -183,6 +211,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "simstandin: %s\n", error.c_str());
         return 2;
     }
+    if (!options.recordPath.empty()) {
+        recordFile = CreateFileA(options.recordPath.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (recordFile == INVALID_HANDLE_VALUE) {
+            std::fprintf(stderr, "simstandin: --record %s: cannot create the file (error %lu)\n",
+                         options.recordPath.c_str(), GetLastError());
+            return 2;
+        }
+    }
 
     ipcMessage = RegisterWindowMessageA(kMessageName);
     if (ipcMessage == 0) {
@@ -198,8 +236,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     SetConsoleCtrlHandler(ConsoleHandler, TRUE);
-    QueryPerformanceFrequency(&countsPerSecond);
-    QueryPerformanceCounter(&startCount);
+    startMicros = NowMicros();
     SetTimer(windows[0], kTickTimer, kTickMs, nullptr);
     PrintLine(std::string("simstandin: ready class=") + ClassesText(options.classes) +
               " pid=" + std::to_string(GetCurrentProcessId()));
@@ -217,5 +254,13 @@ int main(int argc, char** argv) {
     }
     SetConsoleCtrlHandler(ConsoleHandler, FALSE);
     CloseHandle(quitEvent);
+    if (recordFile != INVALID_HANDLE_VALUE) CloseHandle(recordFile);
+    if (recordError != 0) {
+        std::fprintf(stderr,
+                     "simstandin: --record %s: a write failed (error %lu); the record is "
+                     "incomplete\n",
+                     options.recordPath.c_str(), recordError);
+        return 1;
+    }
     return 0;
 }

@@ -7,15 +7,21 @@ namespace {
 const NamedValue<ServerClasses> kClassNames[] = {{"UIPCMAIN", ServerClasses::Primary},
                                                  {"FS98MAIN", ServerClasses::Fallback},
                                                  {"both", ServerClasses::Both}};
-const NamedValue<AttitudeMode> kAttitudeNames[] = {
-    {"fixed", AttitudeMode::Fixed}, {"script", AttitudeMode::Script}, {"csv", AttitudeMode::Csv}};
+const NamedValue<AttitudeMode> kAttitudeNames[] = {{"fixed", AttitudeMode::Fixed},
+                                                   {"script", AttitudeMode::Script},
+                                                   {"csv", AttitudeMode::Csv},
+                                                   {"steps", AttitudeMode::Steps}};
+
+bool FaultGiven(const StandInOptions& o) {
+    return o.reply != 1 || o.delayMs != 0 || o.hang || o.tamper != Tamper::None;
+}
 
 } // namespace
 
 bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* options,
                          std::string* error) {
     StandInOptions o;
-    bool attitudeGiven = false, rawGiven = false;
+    bool attitudeGiven = false, rawGiven = false, stepGiven = false, countGiven = false;
     ArgWalker args(argc, argv);
     std::string_view option, value;
     while (args.Next(&option)) {
@@ -29,12 +35,16 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
         struct Unsigned {
             const char* name;
             uint32_t* field;
+            uint32_t least;
+            bool* given;
         };
-        const Unsigned unsignedOptions[] = {{"--reply", &o.reply},
-                                            {"--delay-ms", &o.delayMs},
-                                            {"--fault-after", &o.faultAfter},
-                                            {"--quit-after", &o.quitAfter},
-                                            {"--seconds", &o.seconds}};
+        const Unsigned unsignedOptions[] = {{"--reply", &o.reply, 0, nullptr},
+                                            {"--delay-ms", &o.delayMs, 0, nullptr},
+                                            {"--fault-after", &o.faultAfter, 0, nullptr},
+                                            {"--fault-count", &o.faultCount, 1, &countGiven},
+                                            {"--quit-after", &o.quitAfter, 0, nullptr},
+                                            {"--seconds", &o.seconds, 0, nullptr},
+                                            {"--step-ms", &o.stepMs, 1, &stepGiven}};
         const Unsigned* plain = nullptr;
         for (const Unsigned& u : unsignedOptions) {
             if (option == u.name) plain = &u;
@@ -42,7 +52,7 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
         const bool known = plain || option == "--class" || option == "--server-version" ||
                            option == "--sim-version" || option == "--tamper" ||
                            option == "--attitude" || option == "--pitch-raw" ||
-                           option == "--bank-raw" || option == "--csv";
+                           option == "--bank-raw" || option == "--csv" || option == "--record";
         if (!known) {
             *error = "unknown option '" + std::string(option) + "' (see --help)";
             return false;
@@ -52,8 +62,10 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
         bool ok = true;
         const char* expected = "";
         if (plain) {
-            ok = ParseUnsigned32(value, plain->field);
-            expected = "a whole number from 0 to 4294967295";
+            ok = ParseUnsigned32(value, plain->field) && *plain->field >= plain->least;
+            expected = plain->least == 0 ? "a whole number from 0 to 4294967295"
+                                         : "a whole number from 1 to 4294967295";
+            if (plain->given) *plain->given = true;
         } else if (option == "--class") {
             ok = ParseNamed(value, kClassNames, &o.classes);
             expected = "UIPCMAIN, FS98MAIN or both";
@@ -69,14 +81,14 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
         } else if (option == "--attitude") {
             ok = ParseNamed(value, kAttitudeNames, &o.attitude);
             attitudeGiven = true;
-            expected = "fixed, script or csv";
+            expected = "fixed, script, csv or steps";
         } else if (option == "--pitch-raw" || option == "--bank-raw") {
             ok = ParseRaw32(value, option == "--pitch-raw" ? &o.pitchRaw : &o.bankRaw);
             rawGiven = true;
             expected = "a signed 32-bit value (decimal, or 0x for a bit pattern)";
-        } else { // --csv
+        } else { // --csv, --record
             ok = !value.empty();
-            o.csvPath = value;
+            (option == "--csv" ? o.csvPath : o.recordPath) = value;
             expected = "a file name";
         }
         if (!ok) {
@@ -88,6 +100,7 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
     // Options that only make sense with one attitude source imply it when no source
     // is named, and are refused beside another.
     if (!attitudeGiven && !o.csvPath.empty()) o.attitude = AttitudeMode::Csv;
+    if (!attitudeGiven && stepGiven && o.csvPath.empty()) o.attitude = AttitudeMode::Steps;
     if (rawGiven && o.attitude != AttitudeMode::Fixed) {
         *error = "--pitch-raw and --bank-raw go with --attitude fixed";
         return false;
@@ -98,6 +111,21 @@ bool ParseStandInOptions(int argc, const char* const* argv, StandInOptions* opti
     }
     if (o.attitude == AttitudeMode::Csv && o.csvPath.empty() && !o.help) {
         *error = "--attitude csv needs --csv FILE";
+        return false;
+    }
+    if (stepGiven && o.attitude != AttitudeMode::Steps) {
+        *error = "--step-ms goes with --attitude steps";
+        return false;
+    }
+    // A count that could never end, or that has nothing to count, is a mistake in
+    // the command line rather than a server that behaves.
+    if (countGiven && o.hang) {
+        *error = "--fault-count does not go with --hang: a hung server answers nothing more";
+        return false;
+    }
+    if (countGiven && !FaultGiven(o)) {
+        *error = "--fault-count needs a fault to count: --reply other than 1, --delay-ms or "
+                 "--tamper";
         return false;
     }
     *options = o;
@@ -121,8 +149,13 @@ Attitude (pitch at 0x0578, bank at 0x057C):
   --attitude script      a scripted manoeuvre: bank +-60 deg over 8 s, pitch +-20 deg over 11 s
   --attitude csv --csv FILE   replays "time_seconds,pitch_degrees,bank_degrees" lines
                          in real time, interpolated; '#' comments and a header allowed
+  --attitude steps --step-ms M   a new attitude every M ms (default 100), never the
+                         same twice: step k (0 from the start) holds pitch raw
+                         (k+1)*1193047 and bank raw (k+1)*-3579139, wrapped to 32 bits
 Faults (all held back for the first --fault-after exchanges):
   --fault-after N        answer N exchanges normally first (default 0)
+  --fault-count N        misbehave for N exchanges only, then answer normally again
+                         (default: for good); needs --reply, --delay-ms or --tamper
   --reply N              value answered after serving a batch (default 1)
   --delay-ms N           sleep N ms before answering each message
   --hang                 stop answering: take the message and never return from it;
@@ -138,13 +171,20 @@ Ending:
   --seconds N            exit after N seconds
   WM_CLOSE to the window or Ctrl+C also end it.
 Output:
+  --record FILE          writes a line per answered message, "t_us bytes reads writes
+                         reply", and with --attitude steps one per step, "t_us change
+                         pitchRaw bankRaw"; t_us is QueryPerformanceCounter in
+                         microseconds (when the message came in; when the step began),
+                         bytes the batch's length with its end marker (0: no block
+                         found for the message). Each line goes to the file at once.
   --verbose              print the status line every second, not only at exit
   --help                 this text
 
 Prints "simstandin: ready ..." once its window exists, and a status line
 "simstandin: exchanges=... reads=... writes=... malformed=... refused=... elapsed=...s"
 at exit. A batch that runs off its block or holds an unknown record type is answered
-0, and so is a message whose atom or block cannot be found. Exit status: 0, or 2 for
-a bad command line or CSV file.
+0, and so is a message whose atom or block cannot be found. Exit status: 0; 2 for a
+bad command line or CSV file, or a record file that cannot be created; 1 when the
+record could not be written whole.
 )";
 }

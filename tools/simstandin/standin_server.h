@@ -33,20 +33,31 @@ struct StandIn {
     AttitudeTrack track; // for AttitudeMode::Csv
     uint8_t sim[kSimDataSize];
     StandInCounters counters;
+    uint64_t changesRecorded; // steps of AttitudeMode::Steps whose change line is out
 };
 
-// Whether the next message meets the misbehaviour options (--fault-after).
+// Whether the next message meets the misbehaviour options: from exchange number
+// --fault-after (counted from 0) on, for --fault-count exchanges or for good.
 bool FaultsDue(const StandIn& standIn);
 
-// The attitude the options give at `elapsed` seconds from the server's start.
-AttitudeRaw CurrentAttitude(const StandIn& standIn, double elapsed);
+// The attitude the options give `elapsedMicros` after the server's start.
+AttitudeRaw CurrentAttitude(const StandIn& standIn, long long elapsedMicros);
 
 // Serves one batch laid in `block` (blockSize bytes readable and writable, of
 // which at most kServedBlockSize are used): refreshes the version fields (unless 0)
 // and the attitude, carries out the records, applies any tampering, counts, and
-// returns the value to answer: 1, the --reply value once faults are due, or 0 for
-// a malformed batch (its records before the bad one have been carried out).
-uint32_t ServeMessage(StandIn* standIn, uint8_t* block, size_t blockSize, double elapsed);
+// returns the value to answer: 1, the --reply value while faults are due, or 0 for
+// a malformed batch (its records before the bad one have been carried out). What
+// the walk did goes to *served when it is given.
+uint32_t ServeMessage(StandIn* standIn, uint8_t* block, size_t blockSize, long long elapsedMicros,
+                      ServeStats* served = nullptr);
+
+// The record's change lines (standin_record.h) of the steps that have begun by
+// `elapsedMicros` and were not returned before, for a server started at
+// `startMicros` on the record's clock; empty unless the attitude is
+// AttitudeMode::Steps. Called before each exchange line is written, it keeps the
+// record in time order.
+std::string TakeChangeLines(StandIn* standIn, long long startMicros, long long elapsedMicros);
 
 // Counts a message that could not be served and returns the value to answer (0).
 uint32_t RefuseMessage(StandIn* standIn);

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -33,6 +36,51 @@ TEST(ScriptedAttitude, StartsLevelAndSwingsSmoothlyWithinItsLimits) {
     const AttitudeDegrees quarter = ScriptedAttitude(2.0);
     EXPECT_NEAR(quarter.bank, 60.0, 1e-9);
     EXPECT_LT(std::fabs(quarter.pitch), 19.0);
+}
+
+TEST(SteppedAttitude, EveryStepDrawsAPictureOfItsOwn) {
+    EXPECT_EQ(SteppedAttitude(0).pitch, 1193047);
+    EXPECT_EQ(SteppedAttitude(0).bank, -3579139);
+    EXPECT_EQ(SteppedAttitude(1).pitch, 2 * 1193047);
+    // About 0.1 degree nose-down and 0.3 degree right bank more at each step.
+    EXPECT_NEAR(RawToDegrees(SteppedAttitude(9).pitch), -1.0f, 1e-3f);
+    EXPECT_NEAR(RawToDegrees(SteppedAttitude(9).bank), 3.0f, 1e-3f);
+    // Past the wrap of 32 bits and on: what the gauge draws (single-precision
+    // degrees) tells every step of a long run from every other.
+    std::vector<std::pair<float, float>> drawn;
+    for (uint64_t k = 0; k < 20000; ++k) {
+        const AttitudeRaw a = SteppedAttitude(k);
+        drawn.push_back({RawToDegrees(a.pitch), RawToDegrees(a.bank)});
+    }
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(std::adjacent_find(drawn.begin(), drawn.end()), drawn.end());
+    // The raw values never come back within 2^32 steps; a sample far out shows it.
+    EXPECT_NE(SteppedAttitude(0xFFFFFFFFu).pitch, SteppedAttitude(0).pitch);
+    EXPECT_EQ(SteppedAttitude(0x100000000u).pitch, SteppedAttitude(0).pitch);
+}
+
+TEST(SteppedAttitude, StepsBeginEveryStepMs) {
+    struct {
+        uint32_t stepMs;
+        long long micros;
+        uint64_t step;
+    } const kCases[] = {
+        {20, -5, 0},
+        {20, 0, 0},
+        {20, 19999, 0},
+        {20, 20000, 1},
+        {20, 60001, 3},
+        {1, 999, 0},
+        {1, 1000, 1},
+        {0, 1000, 1},
+        {4294967295u, 4294967295000LL, 1},
+        {100, 3600000000LL, 36000},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(StepAt(c.stepMs, c.micros), c.step) << c.stepMs << " ms at " << c.micros;
+        EXPECT_LE(StepStartMicros(c.stepMs, c.step), std::max(c.micros, 0LL));
+        EXPECT_GT(StepStartMicros(c.stepMs, c.step + 1), c.micros);
+    }
 }
 
 TEST(ParseAttitudeCsv, AcceptsHeaderCommentsBlanksCrLfAndBom) {

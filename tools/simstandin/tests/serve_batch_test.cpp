@@ -83,6 +83,7 @@ TEST_F(ServeBatchTest, CarriesOutRecordsInBlockOrder) {
     EXPECT_FALSE(stats.malformed);
     EXPECT_EQ(stats.reads, 3u);
     EXPECT_EQ(stats.writes, 1u);
+    EXPECT_EQ(stats.bytes, 20u + 16u + 20u + 16u + 4u) << "records and end marker";
     EXPECT_EQ(std::memcmp(block.data() + 16, before.data() + 0x100, 4), 0);
     const uint8_t written[] = {1, 2, 3, 4};
     EXPECT_EQ(std::memcmp(sim.get() + 0x100, written, 4), 0);
@@ -122,29 +123,31 @@ struct HostileCase {
     Batch batch;
     size_t blockSize; // 0 = the batch's own size
     uint32_t reads, writes;
+    size_t bytes; // the records carried out before the walk broke off
 };
 
 std::vector<HostileCase> HostileCases() {
     std::vector<HostileCase> cases;
-    cases.push_back({"empty block", Batch(), 0, 0, 0});
-    cases.push_back({"three bytes", Batch().U32(0), 3, 0, 0});
-    cases.push_back({"read header cut short", Batch().U32(1).U32(0).U32(4), 0, 0, 0});
-    cases.push_back({"write header cut short", Batch().U32(2).U32(0), 0, 0, 0});
+    cases.push_back({"empty block", Batch(), 0, 0, 0, 0});
+    cases.push_back({"three bytes", Batch().U32(0), 3, 0, 0, 0});
+    cases.push_back({"read header cut short", Batch().U32(1).U32(0).U32(4), 0, 0, 0, 0});
+    cases.push_back({"write header cut short", Batch().U32(2).U32(0), 0, 0, 0, 0});
     cases.push_back({"read size beyond the block",
-                     Batch().U32(1).U32(0).U32(0xFFFFFFFF).U32(0).End(), 0, 0, 0});
+                     Batch().U32(1).U32(0).U32(0xFFFFFFFF).U32(0).End(), 0, 0, 0, 0});
     cases.push_back({"write size one byte beyond the block",
-                     Batch().U32(2).U32(0x40).U32(5).U32(0x01010101), 0, 0, 0});
+                     Batch().U32(2).U32(0x40).U32(5).U32(0x01010101), 0, 0, 0, 0});
     cases.push_back({"read filling the block, no room for an end marker",
-                     Batch().Read(0x40, 0x100 - 16), 0x100, 1, 0});
+                     Batch().Read(0x40, 0x100 - 16), 0x100, 1, 0, 0x100});
     {
         Batch b;
         for (int i = 0; i < 16; ++i)
             b.Read(uint32_t(i), 0);
-        cases.push_back({"records to the last byte, no end marker", b, 16 * 16, 16, 0});
+        cases.push_back({"records to the last byte, no end marker", b, 16 * 16, 16, 0, 16 * 16});
     }
     cases.push_back({"unknown type after good records",
-                     Batch().Read(0x10, 2).Write(0x20, {7}).U32(3).U32(0).U32(4).U32(0), 0, 1, 1});
-    cases.push_back({"type all ones", Batch().U32(0xFFFFFFFF).U32(0).U32(0).U32(0), 0, 0, 0});
+                     Batch().Read(0x10, 2).Write(0x20, {7}).U32(3).U32(0).U32(4).U32(0), 0, 1, 1,
+                     18 + 13});
+    cases.push_back({"type all ones", Batch().U32(0xFFFFFFFF).U32(0).U32(0).U32(0), 0, 0, 0, 0});
     return cases;
 }
 
@@ -155,6 +158,7 @@ TEST_F(ServeBatchTest, HostileBlocksStopAsMalformedWithoutStrayAccess) {
         EXPECT_TRUE(stats.malformed) << c.what;
         EXPECT_EQ(stats.reads, c.reads) << c.what;
         EXPECT_EQ(stats.writes, c.writes) << c.what;
+        EXPECT_EQ(stats.bytes, c.bytes) << c.what;
     }
     // Only the one well-formed write before the unknown type changed anything.
     EXPECT_EQ(sim[0x20], 7);

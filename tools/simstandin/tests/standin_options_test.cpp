@@ -33,6 +33,8 @@ TEST(StandInOptions, DefaultsServeALevelSimulatorUnderTheFirstClass) {
     EXPECT_EQ(o.tamper, Tamper::None);
     EXPECT_EQ(o.seconds, 0u);
     EXPECT_EQ(o.quitAfter, 0u);
+    EXPECT_EQ(o.faultCount, 0u) << "faults, once due, last for good";
+    EXPECT_EQ(o.recordPath, "");
 }
 
 TEST(StandInOptions, ReadsEveryOption) {
@@ -86,6 +88,25 @@ TEST(StandInOptions, ReadsEveryOption) {
     EXPECT_TRUE(MustParse({"--attitude", "csv", "--help"}).help);
 }
 
+TEST(StandInOptions, ReadsTheRecordTheStepsAndABoundedFault) {
+    StandInOptions o =
+        MustParse({"--attitude", "steps", "--step-ms", "20", "--record", "C:\\runs\\a b.log",
+                   "--fault-after", "40", "--fault-count", "2", "--reply", "2"});
+    EXPECT_EQ(o.attitude, AttitudeMode::Steps);
+    EXPECT_EQ(o.stepMs, 20u);
+    EXPECT_EQ(o.recordPath, "C:\\runs\\a b.log");
+    EXPECT_EQ(o.faultAfter, 40u);
+    EXPECT_EQ(o.faultCount, 2u);
+    EXPECT_EQ(o.reply, 2u);
+    // A step time alone names its source; steps alone keep their default time.
+    EXPECT_EQ(MustParse({"--step-ms", "1"}).attitude, AttitudeMode::Steps);
+    o = MustParse({"--attitude", "steps"});
+    EXPECT_EQ(o.stepMs, 100u);
+    EXPECT_EQ(MustParse({"--fault-count", "1", "--delay-ms", "5"}).faultCount, 1u);
+    EXPECT_EQ(MustParse({"--fault-count", "4294967295", "--tamper", "type"}).faultCount,
+              4294967295u);
+}
+
 TEST(StandInOptions, CsvFileImpliesItsSource) {
     StandInOptions o = MustParse({"--csv", "track.csv"});
     EXPECT_EQ(o.attitude, AttitudeMode::Csv);
@@ -116,7 +137,7 @@ TEST(StandInOptions, RefusesBadCommandLinesSayingWhy) {
          "--sim-version: 'FADEG000' is not a 32-bit hexadecimal value"},
         {{"--tamper", "all"},
          "--tamper: 'all' is not one of none, type, size, end, offset, garbage"},
-        {{"--attitude", "wild"}, "--attitude: 'wild' is not fixed, script or csv"},
+        {{"--attitude", "wild"}, "--attitude: 'wild' is not fixed, script, csv or steps"},
         {{"--pitch-raw", "2147483648"},
          "--pitch-raw: '2147483648' is not a signed 32-bit value (decimal, or 0x for a bit "
          "pattern)"},
@@ -130,6 +151,22 @@ TEST(StandInOptions, RefusesBadCommandLinesSayingWhy) {
         {{"--csv", "t.csv", "--bank-raw", "5"},
          "--pitch-raw and --bank-raw go with --attitude fixed"},
         {{"--attitude", "script", "--csv", "t.csv"}, "--csv goes with --attitude csv"},
+        {{"--record", ""}, "--record: '' is not a file name"},
+        {{"--record"}, "--record needs a value"},
+        {{"--step-ms", "0"}, "--step-ms: '0' is not a whole number from 1 to 4294967295"},
+        {{"--step-ms", "-20"}, "--step-ms: '-20' is not a whole number from 1 to 4294967295"},
+        {{"--attitude", "fixed", "--step-ms", "20"}, "--step-ms goes with --attitude steps"},
+        {{"--csv", "t.csv", "--step-ms", "20"}, "--step-ms goes with --attitude steps"},
+        {{"--attitude", "steps", "--pitch-raw", "5"},
+         "--pitch-raw and --bank-raw go with --attitude fixed"},
+        {{"--fault-count", "0", "--reply", "2"},
+         "--fault-count: '0' is not a whole number from 1 to 4294967295"},
+        {{"--fault-count", "3"},
+         "--fault-count needs a fault to count: --reply other than 1, --delay-ms or --tamper"},
+        {{"--fault-count", "3", "--reply", "1", "--delay-ms", "0", "--tamper", "none"},
+         "--fault-count needs a fault to count: --reply other than 1, --delay-ms or --tamper"},
+        {{"--hang", "--fault-count", "3"},
+         "--fault-count does not go with --hang: a hung server answers nothing more"},
     };
     for (const BadLine& bad : kBad) {
         StandInOptions o;
@@ -144,9 +181,11 @@ TEST(StandInOptions, RefusesBadCommandLinesSayingWhy) {
 TEST(StandInOptions, UsageNamesEveryOption) {
     const std::string usage = StandInUsage();
     for (const char* option :
-         {"--class", "--server-version", "--sim-version", "--attitude", "--pitch-raw", "--bank-raw",
-          "--csv", "--fault-after", "--reply", "--delay-ms", "--hang", "--tamper", "--quit-after",
-          "--seconds", "--verbose", "--help"}) {
+         {"--class",          "--server-version", "--sim-version", "--attitude",
+          "--pitch-raw",      "--bank-raw",       "--csv",         "--fault-after",
+          "--reply",          "--delay-ms",       "--hang",        "--tamper",
+          "--quit-after",     "--seconds",        "--verbose",     "--help",
+          "--attitude steps", "--step-ms",        "--fault-count", "--record"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

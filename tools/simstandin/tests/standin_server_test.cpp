@@ -4,7 +4,10 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "standin_record.h"
 
 namespace {
 
@@ -57,8 +60,8 @@ class Block {
 class StandInTest : public ::testing::Test {
   protected:
     StandInTest() : standIn(new StandIn()) {}
-    uint32_t Serve(Block& block, double elapsed = 0.0) {
-        return ServeMessage(standIn.get(), block.data(), block.size(), elapsed);
+    uint32_t Serve(Block& block, long long elapsedMicros = 0, ServeStats* served = nullptr) {
+        return ServeMessage(standIn.get(), block.data(), block.size(), elapsedMicros, served);
     }
     Block Handshake(bool withWrite) {
         Block b;
@@ -104,39 +107,97 @@ TEST_F(StandInTest, AttitudeComesFromTheChosenSource) {
 
     standIn->options.pitchRaw = -119304647;
     standIn->options.bankRaw = INT32_MIN;
-    Serve(poll, 5.0);
+    Serve(poll, 5000000);
     EXPECT_EQ(poll.Data32(0), uint32_t(-119304647));
     EXPECT_EQ(poll.Data32(1), 0x80000000u);
 
     standIn->options.attitude = AttitudeMode::Script;
-    for (double t : {0.0, 1.3, 2.0, 7.7}) {
+    for (long long t : {0LL, 1300000LL, 2000000LL, 7700000LL}) {
         Serve(poll, t);
-        const AttitudeRaw expected = ToRaw(ScriptedAttitude(t));
+        const AttitudeRaw expected = ToRaw(ScriptedAttitude(double(t) / 1e6));
         EXPECT_EQ(poll.Data32(0), uint32_t(expected.pitch)) << t;
         EXPECT_EQ(poll.Data32(1), uint32_t(expected.bank)) << t;
     }
 
     standIn->options.attitude = AttitudeMode::Csv;
     standIn->track = {{0.0, {0.0, 0.0}}, {2.0, {-20.0, 90.0}}};
-    Serve(poll, 1.0);
+    Serve(poll, 1000000);
     EXPECT_EQ(poll.Data32(0), uint32_t(DegreesToRaw(-10.0)));
     EXPECT_EQ(poll.Data32(1), uint32_t(DegreesToRaw(45.0)));
+
+    // A step lasts from its first microsecond to the last one before the next.
+    standIn->options.attitude = AttitudeMode::Steps;
+    standIn->options.stepMs = 20;
+    for (const auto& [t, step] :
+         {std::pair{0LL, 0u}, {19999LL, 0u}, {20000LL, 1u}, {65000LL, 3u}}) {
+        Serve(poll, t);
+        EXPECT_EQ(poll.Data32(0), uint32_t(SteppedAttitude(step).pitch)) << t;
+        EXPECT_EQ(poll.Data32(1), uint32_t(SteppedAttitude(step).bank)) << t;
+    }
 }
 
-TEST_F(StandInTest, FaultsWaitForTheirTurn) {
-    standIn->options.faultAfter = 2;
-    standIn->options.reply = 5;
-    standIn->options.tamper = Tamper::FirstType;
-    const uint32_t expected[] = {1, 1, 5, 5};
-    for (uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(FaultsDue(*standIn), i >= 2) << "message " << i;
-        Block poll;
-        poll.Read(kPitchOffset, 4).End();
-        EXPECT_EQ(Serve(poll), expected[i]) << "message " << i;
-        EXPECT_EQ(Load32(poll.data()), i >= 2 ? 7u : 1u) << "message " << i;
+TEST_F(StandInTest, ReportsTheLengthOfWhatItServed) {
+    // The gauge's poll and first handshake batches, as the record shows them: 58
+    // and 54 bytes of records, each with its 4-byte end marker.
+    Block poll;
+    poll.Read(kPitchOffset, 4).Read(kBankOffset, 4).Read(0x0D0C, 2).End();
+    ServeStats served{};
+    EXPECT_EQ(Serve(poll, 0, &served), 1u);
+    EXPECT_EQ(served.bytes, 62u);
+    EXPECT_EQ(served.reads, 3u);
+    EXPECT_EQ(served.writes, 0u);
+    Block handshake = Handshake(true);
+    EXPECT_EQ(Serve(handshake, 0, &served), 1u);
+    EXPECT_EQ(served.bytes, 58u);
+    EXPECT_EQ(served.reads, 2u);
+    EXPECT_EQ(served.writes, 1u);
+}
+
+TEST_F(StandInTest, ChangeLinesFollowTheStepsOnceEach) {
+    const long long start = 7000000;
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 50000), "") << "not stepping";
+    standIn->options.attitude = AttitudeMode::Steps;
+    standIn->options.stepMs = 20;
+    const auto line = [&](uint64_t step, long long at) {
+        const AttitudeRaw a = SteppedAttitude(step);
+        return ChangeLine(at, a.pitch, a.bank);
+    };
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 0), line(0, 7000000));
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 19999), "");
+    // Steps passed while nothing asked come out together, each at its own moment.
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 45000), line(1, 7020000) + line(2, 7040000));
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 45000), "");
+    EXPECT_EQ(TakeChangeLines(standIn.get(), start, 60000), line(3, 7060000));
+}
+
+struct FaultWindow {
+    uint32_t after, count;
+    const char* faulty; // message i misbehaves when faulty[i] is 'x'
+};
+
+TEST(StandInFaults, MisbehaveFromTheirTurnForTheirCount) {
+    const FaultWindow kWindows[] = {
+        {0, 0, "xxxxxx"}, {2, 0, "..xxxx"}, {2, 1, "..x..."},
+        {2, 3, "..xxx."}, {0, 2, "xx...."}, {5, 4294967295u, ".....x"},
+    };
+    for (const FaultWindow& w : kWindows) {
+        auto standIn = std::make_unique<StandIn>();
+        standIn->options.faultAfter = w.after;
+        standIn->options.faultCount = w.count;
+        standIn->options.reply = 5;
+        standIn->options.tamper = Tamper::FirstType;
+        for (uint32_t i = 0; i < 6; ++i) {
+            const bool faulty = w.faulty[i] == 'x';
+            EXPECT_EQ(FaultsDue(*standIn), faulty) << w.faulty << " message " << i;
+            Block poll;
+            poll.Read(kPitchOffset, 4).End();
+            EXPECT_EQ(ServeMessage(standIn.get(), poll.data(), poll.size(), 0), faulty ? 5u : 1u)
+                << w.faulty << " message " << i;
+            EXPECT_EQ(Load32(poll.data()), faulty ? 7u : 1u) << w.faulty << " message " << i;
+        }
+        EXPECT_EQ(standIn->counters.exchanges, 6u);
+        EXPECT_EQ(standIn->counters.reads, 6u);
     }
-    EXPECT_EQ(standIn->counters.exchanges, 4u);
-    EXPECT_EQ(standIn->counters.reads, 4u);
 }
 
 TEST_F(StandInTest, MalformedBatchesAreAnsweredZeroAndCounted) {
