@@ -9,6 +9,7 @@
 //   corner, 1:1, without erasing the background first (no flicker).
 // - Returns false when the surface could not be drawn into (not a window, no
 //   device context); the frame stays the last presented one all the same.
+//   The headless build ignores the surface and always succeeds.
 #pragma once
 
 #include <cstdint>

@@ -173,6 +173,13 @@ TEST_F(EngineDll, FramePresentedInAWindowEqualsTheHeadlessFrame) {
     Pump(100);
     EXPECT_EQ(window.ReadBack(), second);
     EXPECT_NE(second, headless);
+
+    // A surface that is gone: the frame is still rendered and kept, and
+    // FlipBuffers says it could not be shown.
+    DestroyWindow(window.surface);
+    EXPECT_EQ(engine3d.RenderWorld(), E3D_OK);
+    EXPECT_EQ(engine3d.FlipBuffers(), E3D_ERR_IO);
+    EXPECT_EQ(CaptureFrame(engine3d), second);
 }
 
 TEST(EngineRecordingDll, LogsEachCallWithATimestamp) {
