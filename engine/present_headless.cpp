@@ -2,4 +2,6 @@
 // is headless; it is kept for Engine3DCopyFrame only.
 #include "present.h"
 
-bool PresentFrame(void*, const std::uint32_t*, int, int) { return true; }
+bool PresentFrame(void*, const std::uint32_t*, int, int) {
+    return true;
+}
