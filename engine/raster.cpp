@@ -353,9 +353,15 @@ struct Interpolants {
     float sampleQ[4];
 };
 
-template <int S>
+// What a walk over a triangle does: draw it, or only record for occlusion
+// skipping the depth it leaves (an opaque draw) or where it covers with alpha
+// 255 (a blended draw). All three compute q along the same walk, so the
+// recorded depth is the drawn one to the bit.
+enum class Pass { Draw, Depth, Cover, Record };
+
+template <int S, Pass P>
 void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
-               const RasterShading& shading) {
+               const RasterShading& shading, RasterLayerRecord* record) {
     // Planes relative to vertex 0, in pixels.
     double ex[3], ey[3];
     for (int i = 0; i < 3; ++i) {
@@ -367,6 +373,14 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         return MakePlane(ex, ey, det, v[0].clip->f[slot] * v[0].q, v[1].clip->f[slot] * v[1].q,
                          v[2].clip->f[slot] * v[2].q);
     };
+    if constexpr (P == Pass::Record) {
+        RasterLayerTriangle& t = record->triangles.back();
+        for (int i = 0; i < 3; ++i) {
+            t.ex[i] = ex[i], t.ey[i] = ey[i];
+            t.q[i] = v[i].q;
+        }
+        t.det = det;
+    }
     Interpolants in;
     in.q = MakePlane(ex, ey, det, v[0].q, v[1].q, v[2].q);
     in.uq = plane(3);
@@ -402,8 +416,21 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
     const int casterIndex = shading.casterIndex;
     const int width = target->width;
     std::uint32_t* const colour = target->colour.data();
-    float* const depth = target->depth.data();
+    float* const depth = P == Pass::Draw ? target->depth.data() : target->coverDepth.data();
     const float originX = s.originX, originY = s.originY;
+    std::uint8_t* const cover = target->cover.data();
+    const bool occlusion =
+        P == Pass::Draw && target->occlusion && target->cover.size() == target->colour.size();
+    const int layer = shading.layer;
+    // An opaque draw whose depth writes cannot depend on its texels (no texel
+    // can have alpha 0) may write depth alone where it is hidden.
+    const bool depthAlone = !blend && (!textured || texture.opaque);
+    const auto hiddenFrom = [cover](std::size_t base, int from) {
+        unsigned bits = 0;
+        for (int k = 0; k < S; ++k)
+            bits |= static_cast<unsigned>(cover[base + k] > from) << k;
+        return bits;
+    };
 
     // Everything by value so the compiler keeps it in registers across the
     // stores into the buffers.
@@ -423,7 +450,9 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         lastX = x, lastY = y;
         const std::size_t base = (static_cast<std::size_t>(y) * width + x) * S;
         unsigned pass = 0;
-        if constexpr (S == 4) {
+        if constexpr (P == Pass::Record) {
+            pass = mask;
+        } else if constexpr (S == 4) {
             pass = static_cast<unsigned>(q + in.sampleQ[0] > depth[base]) |
                    static_cast<unsigned>(q + in.sampleQ[1] > depth[base + 1]) << 1 |
                    static_cast<unsigned>(q + in.sampleQ[2] > depth[base + 2]) << 2 |
@@ -433,6 +462,36 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         }
         pass &= mask;
         if (pass == 0) return;
+        if constexpr (P == Pass::Depth) {
+            if (!depthAlone) {
+                const float w = 1.0f / std::max(q, 1e-20f);
+                if (textured && (SampleBilinear(texture, uq * w, vq * w) >> 24) == 0) return;
+            }
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) depth[base + k] = q + in.sampleQ[k];
+            return;
+        } else if constexpr (P == Pass::Cover) {
+            pass &= ~hiddenFrom(base, layer - 1);
+            if (pass == 0) return;
+            if (textured) {
+                const float w = 1.0f / std::max(q, 1e-20f);
+                if ((SampleBilinear(texture, uq * w, vq * w) >> 24) != 255) return;
+            }
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) cover[base + k] = static_cast<std::uint8_t>(layer);
+            return;
+        }
+        if (occlusion) {
+            const unsigned hidden = hiddenFrom(base, layer);
+            if (blend) {
+                pass &= ~hidden;
+                if (pass == 0) return;
+            } else if ((pass & ~hidden) == 0 && depthAlone) {
+                for (int k = 0; k < S; ++k)
+                    if ((pass >> k) & 1u) depth[base + k] = q + in.sampleQ[k];
+                return;
+            }
+        }
 
         // Outside the triangle (a partly covered pixel) q may extrapolate to
         // nothing; keep w finite and positive.
@@ -446,6 +505,25 @@ void DrawSetup(RasterTarget* target, const Setup& s, const ScreenVertex v[3],
         d = d > 0.0f ? (d < 1.0f ? d : 1.0f) : 0.0f;
         const int di = static_cast<int>(d * 256.0f + 0.5f);
         const int scaled = (direct * di) >> 8;
+        if constexpr (P == Pass::Record) {
+            // The colour waits for the replay: the shadow map may change
+            // between frames, the rest of the shading may not.
+            const std::size_t at = static_cast<std::size_t>(y) * width + x;
+            if ((record->seen[at] & pass) != 0) record->replayable = false;
+            record->seen[at] = static_cast<std::uint8_t>(record->seen[at] | pass);
+            RasterLayerEntry entry;
+            entry.pixel = static_cast<std::uint32_t>(at);
+            entry.texel = texel;
+            entry.mask = pass;
+            entry.scaled = scaled;
+            for (int k = 0; k < S; ++k)
+                entry.depth[k] = q + in.sampleQ[k];
+            entry.shadowTest = shadowed && di > 0 ? 1 : 0;
+            entry.triangle = static_cast<std::uint32_t>(record->triangles.size() - 1);
+            entry.ox = ox, entry.oy = oy, entry.q = q;
+            record->entries.push_back(entry);
+            return;
+        }
         std::uint32_t src;
         if (grey) {
             const std::uint32_t f = static_cast<std::uint32_t>(ambient + ((scaled * lit[0]) >> 8));
@@ -546,6 +624,9 @@ void RasterResize(RasterTarget* target, int width, int height, int samples) {
                               static_cast<std::size_t>(target->samples);
     target->colour.assign(count, 0xFF000000u);
     target->depth.assign(count, 0.0f);
+    target->coverDepth.assign(count, 0.0f);
+    target->cover.assign(count, 0);
+    target->occlusion = false;
 }
 
 void RasterClear(RasterTarget* target, RasterRect rect, std::uint32_t colour) {
@@ -593,10 +674,18 @@ void ShadowMapClear(ShadowMap* map) {
     std::fill(map->caster.begin(), map->caster.end(), std::uint16_t{0});
 }
 
-void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW, float farW,
-                         const RasterVertex* vertices, std::size_t vertexCount,
-                         const std::uint32_t* indices, std::size_t triangleCount,
-                         const RasterShading& shading, RasterCounters* counters) {
+namespace {
+
+template <Pass P>
+void DrawTriangles(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                   const RasterVertex* vertices, std::size_t vertexCount,
+                   const std::uint32_t* indices, std::size_t triangleCount,
+                   const RasterShading& shading, RasterCounters* counters,
+                   RasterLayerRecord* record = nullptr) {
+    if (P != Pass::Draw && P != Pass::Record &&
+        (target->cover.size() != target->colour.size() ||
+         target->coverDepth.size() != target->colour.size()))
+        return;
     RasterRect scissor{std::max(viewport.x0, 0), std::max(viewport.y0, 0),
                        std::min(viewport.x1, target->width), std::min(viewport.y1, target->height)};
     if (scissor.x0 >= scissor.x1 || scissor.y0 >= scissor.y1) return;
@@ -605,18 +694,298 @@ void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW,
         if (counters != nullptr) ++counters->triangles;
         ClipVertex in[3];
         if (!GatherTriangle(vertices, vertexCount, indices + t * 3, false, in)) continue;
+        if constexpr (P == Pass::Record) {
+            if ((Outcode(in[0], planes) | Outcode(in[1], planes) | Outcode(in[2], planes)) != 0)
+                record->replayable = false;
+        }
         ForEachClippedTriangle(in, planes, viewport, [&](ScreenVertex tri[3]) {
             Setup setup;
             if (!SetupTriangle(tri, scissor, target->samples, shading.frontIsCounterClockwise,
                                Faces::Front, &setup))
                 return;
             if (counters != nullptr) ++counters->drawn;
+            if constexpr (P == Pass::Record) {
+                // Replays read the shadow map through this triangle's light
+                // planes made anew from the vertices of the moment; that
+                // needs the vertices themselves, not clipped ones.
+                const ClipVertex* base = std::min({tri[0].clip, tri[1].clip, tri[2].clip});
+                RasterLayerTriangle triangle;
+                for (int i = 0; i < 3; ++i)
+                    triangle.index[i] =
+                        indices[t * 3 + static_cast<std::size_t>(tri[i].clip - base)];
+                record->triangles.push_back(triangle);
+            }
             if (target->samples == 4)
-                DrawSetup<4>(target, setup, tri, shading);
+                DrawSetup<4, P>(target, setup, tri, shading, record);
             else
-                DrawSetup<1>(target, setup, tri, shading);
+                DrawSetup<1, P>(target, setup, tri, shading, record);
         });
     }
+}
+
+} // namespace
+
+void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                         const RasterVertex* vertices, std::size_t vertexCount,
+                         const std::uint32_t* indices, std::size_t triangleCount,
+                         const RasterShading& shading, RasterCounters* counters) {
+    DrawTriangles<Pass::Draw>(target, viewport, nearW, farW, vertices, vertexCount, indices,
+                              triangleCount, shading, counters);
+}
+
+void RasterOcclusionBegin(RasterTarget* target, RasterRect rect) {
+    target->occlusion = true;
+    const int x0 = std::max(rect.x0, 0), x1 = std::min(rect.x1, target->width);
+    const int y0 = std::max(rect.y0, 0), y1 = std::min(rect.y1, target->height);
+    if (x0 >= x1 || y0 >= y1) return;
+    const std::size_t s = static_cast<std::size_t>(target->samples);
+    for (int y = y0; y < y1; ++y) {
+        const std::size_t begin = (static_cast<std::size_t>(y) * target->width + x0) * s;
+        const std::size_t count = static_cast<std::size_t>(x1 - x0) * s;
+        std::fill_n(target->coverDepth.begin() + static_cast<std::ptrdiff_t>(begin), count, 0.0f);
+        std::fill_n(target->cover.begin() + static_cast<std::ptrdiff_t>(begin), count,
+                    std::uint8_t{0});
+    }
+}
+
+void RasterOcclusionEnd(RasterTarget* target) {
+    target->occlusion = false;
+}
+
+void RasterOcclusionDepth(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                          const RasterVertex* vertices, std::size_t vertexCount,
+                          const std::uint32_t* indices, std::size_t triangleCount,
+                          const RasterShading& shading) {
+    if (shading.blend) return; // blended draws leave no depth
+    DrawTriangles<Pass::Depth>(target, viewport, nearW, farW, vertices, vertexCount, indices,
+                               triangleCount, shading, nullptr);
+}
+
+namespace {
+
+constexpr int kRecordAfter = 2;
+
+bool Shadowed(const RasterShading& shading) {
+    return shading.shadow != nullptr && shading.shadow->size > 0;
+}
+
+// The light coordinates may differ: a replay reads the shadow map through
+// them afresh. They must still be finite, as drawing would require.
+bool SameSurface(const RasterVertex* a, const RasterVertex* b, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const float x[6] = {a[i].x, a[i].y, a[i].w, a[i].u, a[i].v, a[i].diffuse};
+        const float y[6] = {b[i].x, b[i].y, b[i].w, b[i].u, b[i].v, b[i].diffuse};
+        if (std::memcmp(x, y, sizeof x) != 0) return false;
+        if (!std::isfinite(b[i].lightX) || !std::isfinite(b[i].lightY) ||
+            !std::isfinite(b[i].lightW))
+            return false;
+    }
+    return true;
+}
+
+bool SameInputs(const RasterLayerRecord& r, const RasterTarget& target, RasterRect viewport,
+                float nearW, float farW, const RasterVertex* vertices, std::size_t vertexCount,
+                const std::uint32_t* indices, std::size_t triangleCount,
+                const RasterShading& shading) {
+    const RasterShading& a = r.shading;
+    const auto bits = [](float f) {
+        std::uint32_t b;
+        std::memcpy(&b, &f, sizeof b);
+        return b;
+    };
+    return r.recorded && r.width == target.width && r.height == target.height &&
+           r.samples == target.samples && r.viewport.x0 == viewport.x0 &&
+           r.viewport.y0 == viewport.y0 && r.viewport.x1 == viewport.x1 &&
+           r.viewport.y1 == viewport.y1 && bits(r.nearW) == bits(nearW) &&
+           bits(r.farW) == bits(farW) && a.texture.texels == shading.texture.texels &&
+           a.texture.width == shading.texture.width && a.texture.height == shading.texture.height &&
+           a.texture.opaque == shading.texture.opaque && a.ambient == shading.ambient &&
+           a.lightColour[0] == shading.lightColour[0] &&
+           a.lightColour[1] == shading.lightColour[1] &&
+           a.lightColour[2] == shading.lightColour[2] &&
+           a.frontIsCounterClockwise == shading.frontIsCounterClockwise &&
+           r.shadowed == Shadowed(shading) && r.vertices.size() == vertexCount &&
+           r.indices.size() == triangleCount * 3 &&
+           SameSurface(r.vertices.data(), vertices, vertexCount) &&
+           (triangleCount == 0 ||
+            std::memcmp(r.indices.data(), indices, triangleCount * 3 * sizeof(std::uint32_t)) == 0);
+}
+
+// True when `record` replays this draw (recording it first if need be).
+bool PrepareLayer(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                  const RasterVertex* vertices, std::size_t vertexCount,
+                  const std::uint32_t* indices, std::size_t triangleCount,
+                  const RasterShading& shading, RasterLayerRecord* record) {
+    if (record == nullptr || !shading.blend) return false;
+    RasterLayerRecord& r = *record;
+    if (SameInputs(r, *target, viewport, nearW, farW, vertices, vertexCount, indices, triangleCount,
+                   shading)) {
+        // A draw that changes every frame (the gauge's turning mask) would pay
+        // for recording and never replay: record what has stayed put a while.
+        if (r.entriesValid || ++r.unchanged < kRecordAfter) return r.replayable;
+    } else {
+        r.width = target->width, r.height = target->height, r.samples = target->samples;
+        r.viewport = viewport, r.nearW = nearW, r.farW = farW;
+        r.vertices.assign(vertices, vertices + vertexCount);
+        r.indices.assign(indices, indices + triangleCount * 3);
+        r.shading = shading;
+        r.shading.shadow = nullptr;
+        r.shadowed = Shadowed(shading);
+        r.recorded = true;
+        r.entriesValid = false;
+        r.replayable = false;
+        r.unchanged = 0;
+        r.entries = std::vector<RasterLayerEntry>();
+        return false;
+    }
+    r.entriesValid = true;
+    r.replayable = true;
+    r.counters = RasterCounters{};
+    r.entries.clear();
+    r.triangles.clear();
+    r.seen.assign(static_cast<std::size_t>(target->width) * target->height, 0);
+    DrawTriangles<Pass::Record>(target, viewport, nearW, farW, vertices, vertexCount, indices,
+                                triangleCount, shading, &r.counters, &r);
+    r.seen = std::vector<std::uint8_t>();
+    if (!r.replayable) {
+        r.entries = std::vector<RasterLayerEntry>();
+        r.triangles = std::vector<RasterLayerTriangle>();
+    }
+    return r.replayable;
+}
+
+template <int S>
+void ReplayLayer(RasterTarget* target, RasterLayerRecord& r, const RasterShading& shading,
+                 const RasterVertex* vertices) {
+    // Light planes of the recorded triangles from this call's vertices, kept
+    // in the record so that replaying allocates nothing once it has run.
+    const bool shadowed = shading.shadow != nullptr && shading.shadow->size > 0;
+    std::vector<float>& planes = r.lightPlanes;
+    if (shadowed) {
+        planes.resize(r.triangles.size() * 9);
+        for (std::size_t i = 0; i < r.triangles.size(); ++i) {
+            const RasterLayerTriangle& t = r.triangles[i];
+            const RasterVertex* v[3] = {&vertices[t.index[0]], &vertices[t.index[1]],
+                                        &vertices[t.index[2]]};
+            const Plane p[3] = {MakePlane(t.ex, t.ey, t.det, v[0]->lightX * t.q[0],
+                                          v[1]->lightX * t.q[1], v[2]->lightX * t.q[2]),
+                                MakePlane(t.ex, t.ey, t.det, v[0]->lightY * t.q[0],
+                                          v[1]->lightY * t.q[1], v[2]->lightY * t.q[2]),
+                                MakePlane(t.ex, t.ey, t.det, v[0]->lightW * t.q[0],
+                                          v[1]->lightW * t.q[1], v[2]->lightW * t.q[2])};
+            for (int k = 0; k < 3; ++k) {
+                planes[i * 9 + k * 3] = p[k].f0;
+                planes[i * 9 + k * 3 + 1] = p[k].dx;
+                planes[i * 9 + k * 3 + 2] = p[k].dy;
+            }
+        }
+    }
+    const int layer = shading.layer;
+    const int ambient = std::clamp(shading.ambient, 0, 256);
+    int lit[3], dark[3];
+    for (int c = 0; c < 3; ++c) {
+        lit[c] = shading.lightColour[c] + (shading.lightColour[c] >> 7);
+        dark[c] = shading.shadowColour[c] + (shading.shadowColour[c] >> 7);
+    }
+    std::uint32_t* const colour = target->colour.data();
+    const float* const depth = target->depth.data();
+    const std::uint8_t* const cover = target->cover.data();
+    const bool occlusion = target->occlusion && target->cover.size() == target->colour.size();
+    for (const RasterLayerEntry& e : r.entries) {
+        const std::size_t base = static_cast<std::size_t>(e.pixel) * S;
+        unsigned pass = 0;
+        for (int k = 0; k < S; ++k)
+            pass |= static_cast<unsigned>(e.depth[k] > depth[base + k]) << k;
+        pass &= e.mask;
+        if (occlusion)
+            for (int k = 0; k < S; ++k)
+                if (cover[base + k] > layer) pass &= ~(1u << k);
+        if (pass == 0) continue;
+        std::uint32_t inShadow = 0;
+        if (e.shadowTest != 0 && shadowed) {
+            const float* p = &planes[static_cast<std::size_t>(e.triangle) * 9];
+            const auto at = [&](int k) {
+                return Plane{p[k * 3], p[k * 3 + 1], p[k * 3 + 2]}.At(e.ox, e.oy);
+            };
+            const float lwq = at(2);
+            if (lwq > 0.0f) {
+                const float inv = 1.0f / lwq;
+                inShadow = ShadowFraction(*shading.shadow, at(0) * inv, at(1) * inv, e.q * inv,
+                                          shading.shadowBias, shading.casterIndex);
+            }
+        }
+        std::uint32_t rgb[3];
+        for (int c = 0; c < 3; ++c) {
+            const int light = (lit[c] * static_cast<int>(256 - inShadow) +
+                               dark[c] * static_cast<int>(inShadow)) >>
+                              8;
+            const std::uint32_t factor =
+                static_cast<std::uint32_t>(ambient + ((e.scaled * light) >> 8));
+            rgb[c] = (((e.texel >> (16 - 8 * c)) & 0xFFu) * factor) >> 8;
+        }
+        const std::uint32_t src = (e.texel & 0xFF000000u) | (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+        std::uint32_t* const out = colour + base;
+        if ((src >> 24) == 255) {
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) out[k] = src;
+        } else {
+            for (int k = 0; k < S; ++k)
+                if ((pass >> k) & 1u) out[k] = Over(src, out[k]);
+        }
+    }
+}
+
+} // namespace
+
+void RasterDrawLayer(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                     const RasterVertex* vertices, std::size_t vertexCount,
+                     const std::uint32_t* indices, std::size_t triangleCount,
+                     const RasterShading& shading, RasterCounters* counters,
+                     RasterLayerRecord* record) {
+    if (!PrepareLayer(target, viewport, nearW, farW, vertices, vertexCount, indices, triangleCount,
+                      shading, record)) {
+        RasterDrawTriangles(target, viewport, nearW, farW, vertices, vertexCount, indices,
+                            triangleCount, shading, counters);
+        return;
+    }
+    if (counters != nullptr) {
+        counters->triangles += record->counters.triangles;
+        counters->drawn += record->counters.drawn;
+    }
+    if (target->samples == 4)
+        ReplayLayer<4>(target, *record, shading, vertices);
+    else
+        ReplayLayer<1>(target, *record, shading, vertices);
+}
+
+void RasterOcclusionCover(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                          const RasterVertex* vertices, std::size_t vertexCount,
+                          const std::uint32_t* indices, std::size_t triangleCount,
+                          const RasterShading& shading, RasterLayerRecord* record) {
+    if (!shading.blend || shading.layer < 1 || shading.layer > kRasterMaxLayer) return;
+    if (target->cover.size() != target->colour.size() ||
+        target->coverDepth.size() != target->colour.size())
+        return;
+    if (PrepareLayer(target, viewport, nearW, farW, vertices, vertexCount, indices, triangleCount,
+                     shading, record)) {
+        const std::size_t S = static_cast<std::size_t>(target->samples);
+        const std::uint8_t layer = static_cast<std::uint8_t>(shading.layer);
+        for (const RasterLayerEntry& e : record->entries) {
+            if ((e.texel >> 24) != 255) continue;
+            const std::size_t base = static_cast<std::size_t>(e.pixel) * S;
+            for (std::size_t k = 0; k < S; ++k)
+                if (((e.mask >> k) & 1u) && e.depth[k] > target->coverDepth[base + k] &&
+                    target->cover[base + k] < layer)
+                    target->cover[base + k] = layer;
+        }
+        return;
+    }
+    // Walking a layer that changes every frame costs about what drawing it
+    // does, more than the little it would hide in the gauge; with a record
+    // at hand, only layers that replay are worth recording.
+    if (record != nullptr) return;
+    DrawTriangles<Pass::Cover>(target, viewport, nearW, farW, vertices, vertexCount, indices,
+                               triangleCount, shading, nullptr);
 }
 
 void ShadowDrawTriangles(ShadowMap* map, float nearW, float farW, const RasterVertex* vertices,

@@ -3,7 +3,8 @@
 //
 // Contract
 // - Pure and single-threaded: no OS calls, no allocation while drawing (the
-//   buffers are sized by RasterResize / ShadowMapResize), no global state.
+//   buffers are sized by RasterResize / ShadowMapResize; a layer record grows
+//   when it records), no global state.
 //   Deterministic: the same calls give the same bits on every build (the file
 //   is compiled with -ffp-contract=off; only IEEE +, -, *, / are used).
 // - Clip space: x and y are visible within [-w, w]; w is the distance in front
@@ -43,6 +44,13 @@ struct RasterTarget {
     int samples = 1;                   // 1 or 4
     std::vector<std::uint32_t> colour; // pixel p, sample s at p * samples + s
     std::vector<float> depth;          // 1/w per sample
+    // Occlusion skipping (RasterOcclusion*): per sample, the depth the opaque
+    // draws will leave, and the latest blended layer that overwrites it with a
+    // fully opaque texel (0 = none). Sized with the rest; used while
+    // `occlusion` is on.
+    std::vector<float> coverDepth;
+    std::vector<std::uint8_t> cover;
+    bool occlusion = false;
 };
 
 // Sizes the buffers (clamped to at least 1 x 1); contents are undefined until cleared.
@@ -96,7 +104,12 @@ struct RasterShading {
     int casterIndex = -1;                // this mesh's own index in the shadow map, or -1
     float shadowBias = 0.005f;           // relative depth margin against self-shadowing
     bool frontIsCounterClockwise = true; // false for mirroring transforms
+    // Position in the frame's draw order while occlusion skipping is on: 0 for
+    // opaque draws, 1..kRasterMaxLayer for the blended ones, nearer layers drawn later.
+    int layer = 0;
 };
+
+inline constexpr int kRasterMaxLayer = 254;
 
 struct RasterCounters {
     std::uint64_t triangles = 0; // triangles handed in
@@ -108,6 +121,86 @@ void RasterDrawTriangles(RasterTarget* target, RasterRect viewport, float nearW,
                          const RasterVertex* vertices, std::size_t vertexCount,
                          const std::uint32_t* indices, std::size_t triangleCount,
                          const RasterShading& shading, RasterCounters* counters);
+
+// Occlusion skipping: a sample that a later blended layer overwrites with a
+// fully opaque texel (alpha 255 replaces, whatever lies under it) need not be
+// shaded by anything drawn before that layer. Since blended draws write no
+// depth, their depth tests see exactly what the opaque draws leave; so the
+// frame can be known in advance:
+//   RasterOcclusionBegin(rect)             clears the record inside rect
+//   RasterOcclusionDepth(opaque draw)...   the depth the opaque draws leave
+//   RasterOcclusionCover(blended draw)...  each blended layer, nearest first
+//   RasterDrawTriangles(...)...            the frame, in its order, skipping
+//   RasterOcclusionEnd()
+// The frame's bits are the same as without it, provided the draws between
+// Begin and End are exactly the ones announced (same vertices and shading).
+// Opaque draws still write depth where they are hidden.
+struct RasterLayerRecord;
+void RasterOcclusionBegin(RasterTarget* target, RasterRect rect);
+void RasterOcclusionEnd(RasterTarget* target);
+void RasterOcclusionDepth(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                          const RasterVertex* vertices, std::size_t vertexCount,
+                          const std::uint32_t* indices, std::size_t triangleCount,
+                          const RasterShading& shading);
+// shading.layer outside 1..kRasterMaxLayer records nothing.
+void RasterOcclusionCover(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                          const RasterVertex* vertices, std::size_t vertexCount,
+                          const std::uint32_t* indices, std::size_t triangleCount,
+                          const RasterShading& shading, RasterLayerRecord* record = nullptr);
+
+// A blended draw depends on the target only through the depth test and what
+// it blends over; a record of what it puts in each pixel (coverage, sample
+// depths, texel, diffuse share and where it reads the shadow map) replays it
+// exactly (shadows read from the map of the moment) for as long
+// as its inputs stay the same (the gauge's bezel is drawn identically in every
+// frame). RasterDrawLayer and RasterOcclusionCover take a record (or null):
+// they compare the draw's inputs with the recorded ones and, once they have
+// stayed the same for a few calls, record (this allocates) and replay. A draw that covers a sample
+// twice (its result would depend on its own order) or is not eligible is drawn as usual. The caller
+// keeps the texture alive and unchanged while a record names it (the record keeps its address, not
+// its texels).
+struct RasterLayerEntry {
+    std::uint32_t pixel = 0; // y * width + x
+    std::uint32_t texel = 0; // filtered texel
+    std::uint32_t mask = 0;  // covered samples
+    int scaled = 0;          // diffuse share of the light, 0..256
+    float depth[4] = {0, 0, 0, 0};
+    int shadowTest = 0;          // the shadow map is read here
+    std::uint32_t triangle = 0;  // in RasterLayerRecord::triangles
+    float ox = 0, oy = 0, q = 0; // pixel centre relative to the triangle's origin; 1/w there
+};
+
+// A drawn triangle of a record: its vertices and screen geometry.
+struct RasterLayerTriangle {
+    std::uint32_t index[3] = {0, 0, 0};
+    double ex[3] = {0, 0, 0}, ey[3] = {0, 0, 0}, det = 1;
+    float q[3] = {0, 0, 0};
+};
+
+struct RasterLayerRecord {
+    int width = 0, height = 0, samples = 0;
+    RasterRect viewport;
+    float nearW = 0, farW = 0;
+    std::vector<RasterVertex> vertices;
+    std::vector<std::uint32_t> indices;
+    RasterShading shading;
+    bool shadowed = false;
+    bool recorded = false;     // the inputs above are set
+    int unchanged = 0;         // calls since with the same inputs
+    bool entriesValid = false; // entries and replayable describe the inputs
+    bool replayable = false;
+    RasterCounters counters;
+    std::vector<RasterLayerEntry> entries;
+    std::vector<RasterLayerTriangle> triangles;
+    std::vector<float> lightPlanes; // scratch of the replay
+    std::vector<std::uint8_t> seen; // samples covered so far, while recording
+};
+
+void RasterDrawLayer(RasterTarget* target, RasterRect viewport, float nearW, float farW,
+                     const RasterVertex* vertices, std::size_t vertexCount,
+                     const std::uint32_t* indices, std::size_t triangleCount,
+                     const RasterShading& shading, RasterCounters* counters,
+                     RasterLayerRecord* record);
 
 // Draws the same triangles seen from the light (lightX, lightY, lightW as clip
 // coordinates, the whole map as viewport) into the shadow map as caster

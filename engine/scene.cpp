@@ -340,7 +340,15 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
         for (const auto& entry : transparent)
             order.push_back(entry.second);
 
-        for (int id : order) {
+        // Every draw is prepared first, so that occlusion skipping can be told
+        // about the whole frame before any of it is shaded.
+        std::vector<std::vector<RasterVertex>>& drawVertices = scratch->drawVertices;
+        std::vector<RasterShading>& shadings = scratch->shadings;
+        if (drawVertices.size() < order.size()) drawVertices.resize(order.size());
+        shadings.assign(order.size(), RasterShading{});
+        const std::size_t firstBlended = order.size() - transparent.size();
+        for (std::size_t slotIndex = 0; slotIndex < order.size(); ++slotIndex) {
+            const int id = order[slotIndex];
             const Entity& entity = *scene.entities.Find(id);
             const Mat4 world = EntityMatrix(scene, entity);
             double determinant = 0.0;
@@ -351,9 +359,10 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
             const LightExtent* extent = shadows ? extentOf(id) : nullptr;
             const bool receives = extent != nullptr && extent->receives;
             const std::size_t count = mesh.positions.size() / 3;
-            scratch->vertices.resize(count);
+            std::vector<RasterVertex>& vertices = drawVertices[slotIndex];
+            vertices.resize(count);
             for (std::size_t i = 0; i < count; ++i) {
-                RasterVertex& v = scratch->vertices[i];
+                RasterVertex& v = vertices[i];
                 const Vec3 local = ToVec(&mesh.positions[i * 3]);
                 const Vec3 eyePoint = TransformPoint(toView, local);
                 v.x = static_cast<float>(eyePoint.x * focalX);
@@ -373,7 +382,7 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
                     if (receives) LightCoordinates(lightView, worldPoint, &v);
                 }
             }
-            RasterShading shading;
+            RasterShading& shading = shadings[slotIndex];
             shading.texture = TextureOf(entity);
             shading.blend = IsTransparent(entity);
             shading.ambient = kAmbient;
@@ -387,10 +396,51 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
                 shading.casterIndex = extent->useful ? extent->index : -1;
             }
             shading.frontIsCounterClockwise = determinant >= 0.0;
-            RasterDrawTriangles(target, viewport, static_cast<float>(kNearPlane),
-                                static_cast<float>(kFarPlane), scratch->vertices.data(), count,
-                                mesh.indices.data(), mesh.indices.size() / 3, shading,
-                                &scratch->counters);
+            if (slotIndex >= firstBlended)
+                shading.layer = static_cast<int>(slotIndex - firstBlended) + 1;
+        }
+
+        const float nearW = static_cast<float>(kNearPlane), farW = static_cast<float>(kFarPlane);
+        const auto meshOf = [&](std::size_t slotIndex) -> const MeshData& {
+            return scene.entities.Find(order[slotIndex])->mesh->data;
+        };
+        // Worth it only when something blended lies in front of what is drawn
+        // (the gauge's bezel hides most of the mask and the drum).
+        const bool skipHidden =
+            !transparent.empty() && transparent.size() <= static_cast<std::size_t>(kRasterMaxLayer);
+        const auto layerOf = [&](std::size_t slotIndex) -> RasterLayerRecord* {
+            if (slotIndex < firstBlended) return nullptr;
+            const Entity& entity = *scene.entities.Find(order[slotIndex]);
+            RenderScratch::Layer& layer = scratch->layers[{cameraId, order[slotIndex]}];
+            layer.used = true;
+            if (entity.material != nullptr) layer.keep = entity.material->texture;
+            return &layer.record;
+        };
+        if (skipHidden) {
+            RasterOcclusionBegin(target, viewport);
+            for (std::size_t i = 0; i < firstBlended; ++i)
+                RasterOcclusionDepth(target, viewport, nearW, farW, drawVertices[i].data(),
+                                     drawVertices[i].size(), meshOf(i).indices.data(),
+                                     meshOf(i).indices.size() / 3, shadings[i]);
+            for (std::size_t i = order.size(); i-- > firstBlended;)
+                RasterOcclusionCover(target, viewport, nearW, farW, drawVertices[i].data(),
+                                     drawVertices[i].size(), meshOf(i).indices.data(),
+                                     meshOf(i).indices.size() / 3, shadings[i], layerOf(i));
+        }
+        for (std::size_t i = 0; i < order.size(); ++i)
+            RasterDrawLayer(target, viewport, nearW, farW, drawVertices[i].data(),
+                            drawVertices[i].size(), meshOf(i).indices.data(),
+                            meshOf(i).indices.size() / 3, shadings[i], &scratch->counters,
+                            layerOf(i));
+        RasterOcclusionEnd(target);
+    }
+    // Records of draws no longer made go (an entity freed, a camera gone).
+    for (auto it = scratch->layers.begin(); it != scratch->layers.end();) {
+        if (!it->second.used) {
+            it = scratch->layers.erase(it);
+        } else {
+            it->second.used = false;
+            ++it;
         }
     }
     frame->resize(static_cast<std::size_t>(target->width) * target->height);

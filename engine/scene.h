@@ -132,6 +132,16 @@ struct LightExtent {
 // Per-frame working memory, kept between frames so drawing does not allocate.
 struct RenderScratch {
     std::vector<RasterVertex> vertices;
+    std::vector<std::vector<RasterVertex>> drawVertices; // per draw of a camera's frame
+    std::vector<RasterShading> shadings;
+    // Blended draws replayed while their inputs stay the same, by camera and
+    // entity id; `keep` holds the texture a record names by address.
+    struct Layer {
+        RasterLayerRecord record;
+        std::shared_ptr<const void> keep;
+        bool used = false;
+    };
+    std::map<std::pair<int, int>, Layer> layers;
     std::vector<int> order;
     std::vector<std::pair<double, int>> transparent;
     std::vector<LightExtent> extents;
