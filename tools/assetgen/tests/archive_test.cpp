@@ -10,11 +10,11 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <string>
-#include <unistd.h>
 #include <sstream>
 #include <stb_image.h>
+#include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace assetgen {
 namespace {
@@ -29,7 +29,6 @@ std::string ScratchDir() {
     }();
     return dir;
 }
-
 
 const std::vector<ZipEntry>& Entries() {
     static const std::vector<ZipEntry> entries = [] {

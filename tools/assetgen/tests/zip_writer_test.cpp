@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <unistd.h>
-#include <random>
 
 namespace assetgen {
 namespace {
@@ -23,7 +23,6 @@ std::string ScratchDir() {
     }();
     return dir;
 }
-
 
 std::vector<std::uint8_t> Noise(std::size_t size) {
     std::mt19937 random(7);
