@@ -1,6 +1,7 @@
 #include "engine_log.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -124,6 +125,12 @@ std::string MatchCall(const EngineCall& call, const std::string& expected) {
         if (gotQuoted || got != pattern) return mismatch;
     }
     return "";
+}
+
+std::string LoggedFloat(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    return text;
 }
 
 bool ArgFloat(const EngineCall& call, size_t index, float* value) {

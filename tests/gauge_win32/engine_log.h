@@ -33,6 +33,9 @@ std::string Describe(const std::vector<EngineCall>& calls, size_t from = 0);
 // Empty when the call matches; otherwise what differs.
 std::string MatchCall(const EngineCall& call, const std::string& expected);
 
+// A float as the engine logs it ("%.9g"), for comparing a call's text exactly.
+std::string LoggedFloat(float value);
+
 // The argument as a single float; false if it is not a number.
 bool ArgFloat(const EngineCall& call, size_t index, float* value);
 // The argument as an unsigned 64-bit number (decimal or 0x hex); false otherwise.

@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string SettingsFor(int x, int y) {
-    return "[system]\r\nlight = 0\r\nPosWindowX = " + std::to_string(x) +
-           "\r\nPosWindowY = " + std::to_string(y) + "\r\n";
-}
-
 using CloseTest = GaugeTest;
 
 TEST_F(CloseTest, SavesWhileTheWindowIsShownThenClosesTheScreenAndExitsWithZero) {

@@ -13,6 +13,12 @@
 constexpr DWORD kStartGuardMs = 20000;
 constexpr DWORD kStepGuardMs = 10000;
 
+// The settings file a normal exit leaves for a window whose frame was last at (x, y).
+inline std::string SettingsFor(int x, int y) {
+    return "[system]\r\nlight = 0\r\nPosWindowX = " + std::to_string(x) +
+           "\r\nPosWindowY = " + std::to_string(y) + "\r\n";
+}
+
 class GaugeTest : public ::testing::Test {
   protected:
     // Starts the gauge, waits for the start-up box, dismisses it with Esc and
