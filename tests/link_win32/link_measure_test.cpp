@@ -1,4 +1,4 @@
-// Figures of the live link, not checks: run by hand (about 95 s) with
+// Figures of the live link, not checks: run by hand (about 2.5 minutes) with
 //   link_driver_tests.exe --gtest_also_run_disabled_tests --gtest_filter=*Measure*
 // Both processes stamp with QueryPerformanceCounter, which is one clock for all
 // the processes of a machine (and of a Wine prefix), so the stand-in's record and
@@ -23,8 +23,11 @@ using MeasureTest = LinkTest;
 // Each step of the stand-in is a new attitude; its latency runs from the moment
 // the stand-in began to serve it to the first RotateNode that carries both of
 // its values. Steps drawn never (superseded before a pass saw them) are counted.
-TEST_F(MeasureTest, DISABLED_LatencyFromAStepToItsRotateNode) {
-    constexpr uint32_t kStepMs = 20;
+// Steps of 20 ms come faster than the gauge draws; steps of 50 ms slower.
+class MeasureLatency : public LinkTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(MeasureLatency, DISABLED_FromAStepToItsRotateNode) {
+    const uint32_t kStepMs = GetParam();
     constexpr DWORD kRunMs = 60000;
     ASSERT_NE(StartRecordedGauge(), nullptr);
     long long readyAt = 0;
@@ -38,7 +41,8 @@ TEST_F(MeasureTest, DISABLED_LatencyFromAStepToItsRotateNode) {
     ASSERT_TRUE(standIn->Close()) << standIn->child().Output();
 
     const std::vector<RecordEntry> entries = Record(0);
-    const std::vector<EngineCall> rotations = CallsSince(run.EngineLog(), "RotateNode", from);
+    const std::vector<EngineCall> calls = run.EngineLog();
+    const std::vector<EngineCall> rotations = CallsSince(calls, "RotateNode", from);
     std::vector<long long> latencies;
     size_t steps = 0, undrawn = 0, torn = 0;
     size_t next = 0; // the rotations are in time order, and so are the steps
@@ -85,7 +89,28 @@ TEST_F(MeasureTest, DISABLED_LatencyFromAStepToItsRotateNode) {
     ReportFigure("poll interval p50", double(Median(intervals)) / 1e3, "ms");
     ReportFigure("poll interval p99", double(Percentile(intervals, 0.99)) / 1e3, "ms");
     ReportFigure("frames per second", double(rotations.size()) / (double(to - from) / 1e6), "/s");
+
+    // What a frame costs, from its RotateNode to its FlipBuffers, and how far apart
+    // the passes that draw come.
+    std::vector<long long> frames, passes;
+    long long rotatedAt = -1;
+    for (const EngineCall& call : calls) {
+        if (call.micros < from || call.micros > to) continue;
+        if (call.name == "RotateNode") {
+            if (rotatedAt >= 0) passes.push_back(call.micros - rotatedAt);
+            rotatedAt = call.micros;
+        } else if (call.name == "FlipBuffers" && rotatedAt >= 0) {
+            frames.push_back(call.micros - rotatedAt);
+        }
+    }
+    ReportFigure("frame (RotateNode -> FlipBuffers) p50", double(Median(frames)) / 1e3, "ms");
+    ReportFigure("frame (RotateNode -> FlipBuffers) p99", double(Percentile(frames, 0.99)) / 1e3,
+                 "ms");
+    ReportFigure("between two drawing passes p50", double(Median(passes)) / 1e3, "ms");
 }
+
+INSTANTIATE_TEST_SUITE_P(StepMs, MeasureLatency, ::testing::Values(20u, 50u),
+                         [](const auto& row) { return std::to_string(row.param) + "ms"; });
 
 // Processor time of the gauge over 10 s with the link up: the attitude still
 // (polls, no frames), then moving (polls and a frame at nearly every pass).
