@@ -34,7 +34,11 @@ void PollTurn() {
     // and the connect worker sets it only while it is 0.
     if (attitudeState.linkUp.load(std::memory_order_relaxed) != 1) return;
     LockLink();
-    int32_t pitch = 0, bank = 0;
+    // Start from the values in place: a walk that stops early (a server that
+    // broke the batch's headers) leaves a read uncopied, and storing a made-up
+    // value for it would throw the drum to level.
+    int32_t pitch = attitudeState.pitchRaw.load(std::memory_order_relaxed);
+    int32_t bank = attitudeState.bankRaw.load(std::memory_order_relaxed);
     uint16_t discard = 0;
     IpcRead(0x0578, 4, &pitch, &pollResult);
     IpcRead(0x057C, 4, &bank, &pollResult);

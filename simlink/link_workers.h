@@ -12,9 +12,10 @@
 //   when linkUp is 1 and none runs; asks the running one to stop when linkUp is
 //   0. A new worker is started only after the previous thread has ended, so two
 //   never run at once, also when the link drops and returns between two passes.
-// - The poll batch reads into the worker's own buffers; after a successful
-//   exchange each raw value is stored into attitudeState as one whole atomic
-//   32-bit store. A failed exchange stores nothing, closes the session and
+// - The poll batch reads into the worker's own buffers, which start from the
+//   values in place; after a successful exchange each raw value is stored into
+//   attitudeState as one whole atomic 32-bit store (a read the walk did not copy
+//   stores its old value back). A failed exchange stores nothing, closes the session and
 //   clears linkUp, so the gauge keeps its last attitude.
 #pragma once
 

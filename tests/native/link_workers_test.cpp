@@ -108,6 +108,26 @@ TEST_F(LinkWorkers, FailedExchangeClosesTheSessionAndKeepsTheAttitude) {
     EXPECT_EQ(attitudeState.pitchRaw, 333);
 }
 
+// A server that breaks the batch's headers gets an Ok exchange in which the walk
+// copies only what it can trust: the attitude it did not copy stays as it was.
+TEST_F(LinkWorkers, ReadsTheWalkDidNotCopyKeepTheirValues) {
+    ConnectAttempt();
+    SetSim32(0x0578, 111);
+    SetSim32(0x057C, 222);
+    PollTurn();
+    fakeIpc->onSend = [](uint8_t* block, uintptr_t* reply) {
+        SetSim32(0x0578, 333);
+        SetSim32(0x057C, 444);
+        FakeServe(block, reply);
+        block[20] = 7; // the bank record's type: the walk stops after the pitch
+        return true;
+    };
+    PollTurn();
+    EXPECT_EQ(attitudeState.linkUp, 1);
+    EXPECT_EQ(attitudeState.pitchRaw, 333);
+    EXPECT_EQ(attitudeState.bankRaw, 222);
+}
+
 // Up: a worker is started at the next pass and polls; down: it is asked to stop
 // and ends outside the lock; up again: a new one is started.
 TEST_F(LinkWorkers, SupervisorFollowsTheLink) {
