@@ -266,13 +266,8 @@ TEST_F(LinkTest, BadReplyDropsTheLinkAtOnceUntilTheServerAnswersOneAgain) {
 // A server that answers 1 but breaks the batch's headers: the client's walk
 // stops at the broken record and copies nothing from there on, the exchange still
 // succeeds and the link stays up. Values that were not copied are not new values:
-// the gauge keeps drawing the attitude it had.
-//
-// Disabled while it fails: PollTurn (simlink/link_workers.cpp) reads into locals
-// that start at 0 and stores both after every successful exchange, so a read the
-// walk did not copy draws a level pitch or bank for the length of the fault. Run
-// it with --gtest_also_run_disabled_tests --gtest_filter=*BrokenHeaders*; enable
-// it with the fix.
+// the gauge keeps drawing the attitude it had (the poll worker once stored 0 for
+// them and drew a level pitch or bank for the length of the fault).
 struct BrokenHeaders {
     const char* tamper;
     const char* what;
@@ -280,7 +275,7 @@ struct BrokenHeaders {
 
 class BrokenHeadersTest : public LinkTest, public ::testing::WithParamInterface<BrokenHeaders> {};
 
-TEST_P(BrokenHeadersTest, DISABLED_KeepTheAttitudeTheWalkDidNotCopy) {
+TEST_P(BrokenHeadersTest, KeepTheAttitudeTheWalkDidNotCopy) {
     ASSERT_NE(StartRecordedGauge(), nullptr);
     const uint32_t faultAt = 800, faultCount = 400;
     long long readyAt = 0;
