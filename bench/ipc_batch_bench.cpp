@@ -6,41 +6,13 @@
 #include <cstring>
 
 #include "ipc_client.h"
+#include "single_block_ipc_os.h"
 
 namespace {
-alignas(8) uint8_t block[kIpcBlockSize];
+uint8_t* const block = singleBlock;
 uint32_t simulatorClock;
 } // namespace
 
-IpcWindow IpcOsFindWindow(const char*) {
-    return reinterpret_cast<IpcWindow>(1);
-}
-uint32_t IpcOsRegisterMessage(const char*) {
-    return 0xC000;
-}
-uint32_t IpcOsProcessId() {
-    return 1;
-}
-uint16_t IpcOsAddAtom(const char*) {
-    return 0xC001;
-}
-void IpcOsDeleteAtom(uint16_t) {}
-IpcHandle IpcOsCreateMapping(const char*, uint32_t, bool* existed) {
-    *existed = false;
-    return block;
-}
-uint8_t* IpcOsMapView(IpcHandle) {
-    return block;
-}
-void IpcOsUnmapView(uint8_t*) {}
-void IpcOsCloseHandle(IpcHandle) {}
-uint32_t IpcOsLastError() {
-    return 0;
-}
-void IpcOsSleep(uint32_t) {}
-
-// Answers at once: fills the first two reads' data (versions during the
-// handshake, a changing attitude afterwards) and replies 1.
 bool IpcOsSend(IpcWindow, uint32_t, uintptr_t, uint32_t, uintptr_t* reply) {
     uint32_t first = ipcSession.block ? 0x19990005 : 0, second = 0xFADE0000;
     if (block[4] == 0x78) first = second = ++simulatorClock;

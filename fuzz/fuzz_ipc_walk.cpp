@@ -9,41 +9,15 @@
 #include <vector>
 
 #include "ipc_client.h"
+#include "single_block_ipc_os.h"
 
 namespace {
 
-alignas(8) uint8_t block[kIpcBlockSize];
+uint8_t* const block = singleBlock;
 const uint8_t* patches;
 size_t patchBytes;
 
 } // namespace
-
-IpcWindow IpcOsFindWindow(const char*) {
-    return reinterpret_cast<IpcWindow>(1);
-}
-uint32_t IpcOsRegisterMessage(const char*) {
-    return 0xC000;
-}
-uint32_t IpcOsProcessId() {
-    return 1;
-}
-uint16_t IpcOsAddAtom(const char*) {
-    return 0xC001;
-}
-void IpcOsDeleteAtom(uint16_t) {}
-IpcHandle IpcOsCreateMapping(const char*, uint32_t, bool* existed) {
-    *existed = false;
-    return block;
-}
-uint8_t* IpcOsMapView(IpcHandle) {
-    return block;
-}
-void IpcOsUnmapView(uint8_t*) {}
-void IpcOsCloseHandle(IpcHandle) {}
-uint32_t IpcOsLastError() {
-    return 0;
-}
-void IpcOsSleep(uint32_t) {}
 
 bool IpcOsSend(IpcWindow, uint32_t, uintptr_t, uint32_t, uintptr_t* reply) {
     // Handshake: valid versions, so the session opens.

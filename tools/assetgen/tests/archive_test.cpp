@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include "scratch_dir.h"
 #include <sstream>
 #include <stb_image.h>
 #include <string>
@@ -18,17 +20,6 @@
 
 namespace assetgen {
 namespace {
-
-// A folder of this process's own: test programs run side by side (and other
-// checkouts may run theirs), so fixed names in the shared temporary folder collide.
-std::string ScratchDir() {
-    static const std::string dir = [] {
-        std::string d = testing::TempDir() + "assetgen-" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p " + d).c_str());
-        return d;
-    }();
-    return dir;
-}
 
 const std::vector<ZipEntry>& Entries() {
     static const std::vector<ZipEntry> entries = [] {

@@ -6,23 +6,14 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+
+#include "scratch_dir.h"
 #include <random>
 #include <string>
 #include <unistd.h>
 
 namespace assetgen {
 namespace {
-
-// A folder of this process's own: test programs run side by side (and other
-// checkouts may run theirs), so fixed names in the shared temporary folder collide.
-std::string ScratchDir() {
-    static const std::string dir = [] {
-        std::string d = testing::TempDir() + "assetgen-" + std::to_string(getpid()) + "/";
-        std::system(("mkdir -p " + d).c_str());
-        return d;
-    }();
-    return dir;
-}
 
 std::vector<std::uint8_t> Noise(std::size_t size) {
     std::mt19937 random(7);
