@@ -301,7 +301,10 @@ void RenderScene(const Scene& scene, RasterTarget* target, ShadowMap* shadowMap,
     }
     if (!covered) RasterClear(target, RasterRect{0, 0, target->width, target->height}, 0);
 
-    for (const auto& [cameraId, camera] : scene.cameras) {
+    for (const auto& cameraEntry : scene.cameras) {
+        // Named, not a structured binding: clang 14 cannot capture those in lambdas.
+        const auto cameraId = cameraEntry.first;
+        const auto& camera = cameraEntry.second;
         const RasterRect viewport = viewportOf(camera);
         if (viewport.x0 >= viewport.x1 || viewport.y0 >= viewport.y1) continue;
         const std::uint32_t back = camera.background;
