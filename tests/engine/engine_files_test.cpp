@@ -3,6 +3,8 @@
 // which must leave its object absent and everything else working.
 #include <gtest/gtest.h>
 
+#include "scratch_dir.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -25,7 +27,7 @@ Bytes Solid(std::uint32_t argb) {
 }
 
 std::string Temp(const std::string& name) {
-    return ::testing::TempDir() + name;
+    return ScratchDir() + name;
 }
 
 class EngineFiles : public ::testing::Test {
@@ -116,7 +118,7 @@ TEST_F(EngineFiles, BrokenArchivesAreRefusedAndTheOthersStillServe) {
     EXPECT_EQ(Add3DArchive(cut.c_str(), 1), E3D_ERR_BAD_DATA);
     EXPECT_NE(std::strstr(Engine3DLastError(), "engine_files_truncated.zip"), nullptr);
     EXPECT_EQ(Add3DArchive(Temp("engine_files_missing.zip").c_str(), 1), E3D_ERR_NOT_FOUND);
-    EXPECT_EQ(Add3DArchive(::testing::TempDir().c_str(), 1), E3D_ERR_NOT_FOUND); // a directory
+    EXPECT_EQ(Add3DArchive(ScratchDir().c_str(), 1), E3D_ERR_NOT_FOUND); // a directory
     EXPECT_EQ(Add3DArchive("", 1), E3D_ERR_BAD_ARGUMENT);
 
     ASSERT_EQ(LoadMesh(0, "quad.mesh"), E3D_OK);
@@ -177,7 +179,7 @@ const std::string& HostileArchive() {
         };
         patch("bomb.png", 1000);
         patch("claims4g.png", 0xFFFFFFF0u);
-        const std::string file = ::testing::TempDir() + "engine_files_hostile.zip";
+        const std::string file = ScratchDir() + "engine_files_hostile.zip";
         WriteBytes(file, archive);
         return file;
     }();

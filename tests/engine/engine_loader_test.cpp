@@ -4,6 +4,8 @@
 // build's call log, loaded the way the gauge loads an engine.
 #include <gtest/gtest.h>
 
+#include "scratch_dir.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -97,7 +99,7 @@ std::vector<std::string> Lines(const std::string& path) {
 }
 
 TEST_F(EngineLoader, RecordingBuildLogsEveryCallWithItsArguments) {
-    const std::string log = ::testing::TempDir() + "engine_loader_test_calls.log";
+    const std::string log = ScratchDir() + "engine_loader_test_calls.log";
     std::remove(log.c_str());
     ASSERT_EQ(setenv("HORIZON_ENGINE_LOG", log.c_str(), 1), 0);
     ASSERT_TRUE(LoadEngine(ENGINE_RECORDING_LIBRARY)) << EngineLoadError();

@@ -3,6 +3,8 @@
 // transparency, antialiasing, lighting, shadows, screens and failures.
 #include <gtest/gtest.h>
 
+#include "scratch_dir.h"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -73,7 +75,7 @@ const std::string& SceneArchive() {
             {"green_200.png", Solid(Argb(200, 0, 255, 0)), false, false},
             {"clear.png", Solid(Argb(0, 255, 255, 255)), false, false},
         };
-        const std::string file = ::testing::TempDir() + "engine_scene_test.zip";
+        const std::string file = ScratchDir() + "engine_scene_test.zip";
         WriteBytes(file, MakeZip(members));
         return file;
     }();
@@ -638,7 +640,7 @@ TEST_F(EngineScene, ViewportsInPercentOfTheScreen) {
 }
 
 TEST(EngineReferenceScene, FramesAreIdenticalForIdenticalCalls) {
-    const std::string archive = ::testing::TempDir() + "engine_reference.zip";
+    const std::string archive = ScratchDir() + "engine_reference.zip";
     ASSERT_TRUE(WriteReferenceArchive(archive));
     const Engine3DApi api = LinkedEngine();
     BuildReferenceScene(api, archive, 128, nullptr);
@@ -655,7 +657,7 @@ TEST(EngineReferenceScene, FramesAreIdenticalForIdenticalCalls) {
 }
 
 TEST(EngineReferenceScene, CameraDrivenThroughTheWholeGaugeAndBack) {
-    const std::string archive = ::testing::TempDir() + "engine_reference.zip";
+    const std::string archive = ScratchDir() + "engine_reference.zip";
     ASSERT_TRUE(WriteReferenceArchive(archive));
     const Engine3DApi api = LinkedEngine();
     BuildReferenceScene(api, archive, 96, nullptr);
